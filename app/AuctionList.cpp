@@ -1,0 +1,3 @@
+#include "app/AuctionList.h"
+
+AuctionList gAuctionList;

@@ -1,0 +1,57 @@
+#include "app/Forms.h"
+
+#include <QtGlobal>
+
+#include "app/Unit1.h"
+#include "dialogs/Keiko9.h"
+#include "dialogs/Ope6.h"
+#include "dialogs/Unit2.h"
+#include "dialogs/Unit4.h"
+#include "dialogs/Version5.h"
+#include "import/Cookie8.h"
+#include "import/Message10.h"
+#include "import/Unit3.h"
+#include "import/Url7.h"
+#include "ui/Form.h"
+
+static void InitResources()
+{
+    Q_INIT_RESOURCE(mirelo);
+}
+
+void CreateForms()
+{
+    InitResources();
+    Form1 = new TForm1;
+    SetMainForm(Form1);
+    Form2 = new TForm2;
+    Form3 = new TForm3;
+    Form4 = new TForm4;
+    Form5 = new TForm5;
+    Form6 = new TForm6;
+    Form7 = new TForm7;
+    Form8 = new TForm8;
+    Form9 = new TForm9;
+    Form10 = new TForm10;
+}
+
+template <typename T> static void Free(T*& form)
+{
+    delete form;
+    form = nullptr;
+}
+
+void DestroyForms()
+{
+    Free(Form10);
+    Free(Form9);
+    Free(Form8);
+    Free(Form7);
+    Free(Form6);
+    Free(Form5);
+    Free(Form4);
+    Free(Form3);
+    Free(Form2);
+    SetMainForm(nullptr);
+    Free(Form1);
+}

@@ -1,0 +1,43 @@
+// The main window: banner, tool bar, item header, chart, bid table, status bar.
+#pragma once
+
+#include <QMainWindow>
+#include <QStringList>
+
+#include "ui_Unit1.h"
+
+class QTimer;
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The components, reachable by the other windows as Form1->ui.ComboBox1.
+    Ui::TForm1 ui;
+    QTimer* Timer1 = nullptr;
+
+    // Dropped files, in drop order: count to the status bar, each path to the box.
+    void WMDropFiles(const QStringList& paths);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+
+    // Each area of the window wires its own controls.
+    void WireCommands(); // app/Unit1.cpp: show, close, clear, open, clock, menu
+    void WireResults();  // analysis/ResultsDisplay.cpp: table, chart, toggles, print
+    void WireAnalysis(); // analysis/RunAnalysis.cpp: "ミレロ", "中止", title pick
+
+    bool shown_ = false;
+};
+
+extern TForm1* Form1;

@@ -1,0 +1,15 @@
+// Start-up: the application object, its title, the window set, the loop.
+#include "app/Forms.h"
+#include "app/Text.h"
+#include "app/Unit1.h"
+#include "ui/Application.h"
+
+int main(int argc, char* argv[])
+{
+    TApplication application(argc, argv);
+    application.SetTitle(SJ("ミレロくん"));
+    application.Guard(CreateForms);
+    application.Run(Form1);
+    application.Guard(DestroyForms);
+    return 0;
+}

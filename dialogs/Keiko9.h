@@ -1,0 +1,15 @@
+// The forecast tendency window.
+#pragma once
+
+#include "ui/Form.h"
+#include "ui_Keiko9.h"
+
+class TForm9 : public TFormBase {
+    Q_OBJECT
+public:
+    explicit TForm9(QWidget* parent = nullptr);
+
+    Ui::TForm9 ui;
+};
+
+extern TForm9* Form9;

@@ -1,0 +1,106 @@
+#include "ui/Dialogs.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+
+#include "ui/Application.h"
+#include "ui/Sjis.h"
+
+namespace {
+
+BoxScript::Responder& Script()
+{
+    static BoxScript::Responder responder;
+    return responder;
+}
+
+bool& ScriptInstalled()
+{
+    static bool installed = false;
+    return installed;
+}
+
+} // namespace
+
+void BoxScript::Install(Responder responder)
+{
+    Script() = std::move(responder);
+    ScriptInstalled() = true;
+    Shown().clear();
+}
+
+void BoxScript::Uninstall()
+{
+    Script() = nullptr;
+    ScriptInstalled() = false;
+    Shown().clear();
+}
+
+bool BoxScript::Installed()
+{
+    return ScriptInstalled();
+}
+
+std::vector<ShownBox>& BoxScript::Shown()
+{
+    static std::vector<ShownBox> shown;
+    return shown;
+}
+
+int MessageBox(QWidget* owner, std::string_view text, std::string_view caption, unsigned flags)
+{
+    if (ScriptInstalled()) {
+        ShownBox box{ShownBox::Message, owner, std::string(caption), std::string(text), flags};
+        BoxScript::Shown().push_back(box);
+        std::string unused;
+        return Script() ? Script()(box, unused) : ((flags & 0x0F) == MB_YESNO ? IDNO : IDOK);
+    }
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    switch (flags & 0xF0) {
+    case MB_ICONSTOP: icon = QMessageBox::Critical; break;
+    case MB_ICONQUESTION: icon = QMessageBox::Question; break;
+    case MB_ICONWARNING: icon = QMessageBox::Warning; break;
+    case MB_ICONINFORMATION: icon = QMessageBox::Information; break;
+    default: break;
+    }
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    if ((flags & 0x0F) == MB_YESNO)
+        buttons = QMessageBox::Yes | QMessageBox::No;
+    else if ((flags & 0x0F) == MB_OKCANCEL)
+        buttons = QMessageBox::Ok | QMessageBox::Cancel;
+    QMessageBox box(icon, QStr(caption), QStr(text), buttons, owner ? owner : QApplication::activeWindow());
+    switch (box.exec()) {
+    case QMessageBox::Yes: return IDYES;
+    case QMessageBox::No: return IDNO;
+    case QMessageBox::Cancel: return IDCANCEL;
+    default: return (flags & 0x0F) == MB_YESNO ? IDNO : IDOK;
+    }
+}
+
+void ShowMessage(std::string_view text)
+{
+    MessageBox(QApplication::activeWindow(), text, TApplication::Title(), MB_OK);
+}
+
+bool InputQuery(std::string_view caption, std::string_view prompt, std::string& value)
+{
+    if (ScriptInstalled()) {
+        ShownBox box{ShownBox::Input, QApplication::activeWindow(), std::string(caption), std::string(prompt), 0};
+        BoxScript::Shown().push_back(box);
+        std::string input = value;
+        int answer = Script() ? Script()(box, input) : IDCANCEL;
+        if (answer != IDOK)
+            return false;
+        value = input;
+        return true;
+    }
+    QInputDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(QStr(caption));
+    dialog.setLabelText(QStr(prompt));
+    dialog.setTextValue(QStr(value));
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    value = SjisStr(dialog.textValue());
+    return true;
+}
