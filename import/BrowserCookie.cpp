@@ -98,18 +98,20 @@ std::int64_t NowSeconds()
     return duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
 }
 
-std::string Env(const char* name)
+// An unset or relative variable gives an empty path, never the current folder.
+fs::path EnvPath(const char* name)
 {
     const char* v = std::getenv(name);
-    return v ? v : "";
+    return v && v[0] == '/' ? fs::path(v) : fs::path();
 }
 
 fs::path ConfigHome()
 {
-    std::string xdg = Env("XDG_CONFIG_HOME");
-    if (!xdg.empty() && xdg.front() == '/')
+    fs::path xdg = EnvPath("XDG_CONFIG_HOME");
+    if (!xdg.empty())
         return xdg;
-    return fs::path(Env("HOME")) / ".config";
+    fs::path home = EnvPath("HOME");
+    return home.empty() ? home : home / ".config";
 }
 
 // --- Firefox profile -------------------------------------------------------
@@ -180,13 +182,14 @@ std::vector<fs::path> DefaultProfiles(const fs::path& root)
 
 std::vector<fs::path> FirefoxCookieFiles()
 {
-    const fs::path home = Env("HOME");
-    const fs::path roots[] = {
-        home / ".mozilla/firefox",
-        home / "snap/firefox/common/.mozilla/firefox",
-        home / ".var/app/org.mozilla.firefox/.mozilla/firefox",
-        ConfigHome() / "mozilla/firefox",
-    };
+    const fs::path home = EnvPath("HOME");
+    const fs::path config = ConfigHome();
+    std::vector<fs::path> roots;
+    if (!home.empty())
+        roots = {home / ".mozilla/firefox", home / "snap/firefox/common/.mozilla/firefox",
+                 home / ".var/app/org.mozilla.firefox/.mozilla/firefox"};
+    if (!config.empty())
+        roots.push_back(config / "mozilla/firefox");
     std::vector<fs::path> files;
     for (const fs::path& root : roots)
         for (const fs::path& profile : DefaultProfiles(root)) {
@@ -252,7 +255,7 @@ std::string ReadFirefoxCookies(const fs::path& file, const Target& t)
     // Container and partitioned cookies carry origin attributes; a plain
     // visit of the address sends only those without.
     Statement query;
-    const char* sql = "SELECT name, value, host, path, expiry, creationTime, isSecure "
+    const char* sql = "SELECT name, value, path, expiry, creationTime, isSecure "
                       "FROM moz_cookies WHERE (host = ?1 OR host = ?2) AND originAttributes = ''";
     if (sqlite3_prepare_v2(db.db, sql, -1, &query.stmt, nullptr) != SQLITE_OK)
         return {};
@@ -263,10 +266,10 @@ std::string ReadFirefoxCookies(const fs::path& file, const Target& t)
     std::vector<Cookie> cookies;
     int rc;
     while ((rc = sqlite3_step(query.stmt)) == SQLITE_ROW) {
-        Cookie c{Column(query.stmt, 0), Column(query.stmt, 1), Column(query.stmt, 3),
-                 sqlite3_column_int64(query.stmt, 5)};
-        if (sqlite3_column_int64(query.stmt, 4) <= now
-            || (sqlite3_column_int(query.stmt, 6) != 0 && !t.secure)
+        Cookie c{Column(query.stmt, 0), Column(query.stmt, 1), Column(query.stmt, 2),
+                 sqlite3_column_int64(query.stmt, 4)};
+        if (sqlite3_column_int64(query.stmt, 3) <= now
+            || (sqlite3_column_int(query.stmt, 5) != 0 && !t.secure)
             || !PathMatches(c.path, t.path))
             continue;
         cookies.push_back(std::move(c));
@@ -339,8 +342,9 @@ std::optional<std::string> ReadBrowserCookie(std::string_view url)
     for (const fs::path& file : FirefoxCookieFiles())
         if (std::string cookie = ReadFirefoxCookies(file, *target); !cookie.empty())
             return cookie;
-    if (std::string cookie = ReadCookiesTxt(ConfigHome() / "quillmere/mirelo/cookies.txt", *target);
-        !cookie.empty())
-        return cookie;
+    if (fs::path config = ConfigHome(); !config.empty())
+        if (std::string cookie = ReadCookiesTxt(config / "quillmere/mirelo/cookies.txt", *target);
+            !cookie.empty())
+            return cookie;
     return std::nullopt;
 }

@@ -232,12 +232,9 @@ def my_auction_list(auctions, query, base, now):
         heading = "<B>終了したオークション</B>" if closed else "<B>開催中のオークション</B>"
         caption = "ウォッチリスト"
         shown = [a for a in auctions if "watch" in a.lists and a.running(now) != closed]
-    elif select in ("bidding", "selling"):
-        heading, caption = LISTS[select]
-        shown = [a for a in auctions if select in a.lists]
     else:
         heading, caption = LISTS[select]
-        shown = []
+        shown = [a for a in auctions if select in a.lists]
     pictures = query.get("myaucpic", "").strip() == "true"
     try:
         shown = shown[:int(query.get("picsnum", "20").strip())]
@@ -249,7 +246,7 @@ def my_auction_list(auctions, query, base, now):
         url = f"{base}/jp/auction/{a.id}"
         picture = (f'<TD><a href="{url}"><IMG BORDER=0 SRC="{base}/img/{a.id}.jpg" '
                    'WIDTH=50 HEIGHT=38 ALT=""></a></TD>') if pictures else ""
-        # the auctions being bid on are in bold, as the service marks them
+        # bold title links: the other link form the program harvests
         name = (f'<TD><b><a href="{url}">{a.title}</a></b></TD>' if select == "bidding"
                 else f'<TD><a href="{url}">{a.title}</a></TD>')
         # one auction per line: the program pairs a picture link with the next title link

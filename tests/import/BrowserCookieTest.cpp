@@ -53,14 +53,6 @@ public:
              + std::to_string(expiry) + ", 0, " + std::to_string(created) + ", "
              + (secure ? "1" : "0") + ", 1)");
     }
-    // Writes an expiry as a raw column value, whatever the schema's unit.
-    void AddRawExpiry(const std::string& name, std::int64_t expiry)
-    {
-        Exec("INSERT INTO moz_cookies (name, value, host, path, expiry, creationTime, isSecure) "
-             "VALUES ('" + name + "', 'x', '.yahoo.co.jp', '/', " + std::to_string(expiry)
-             + ", 0, 0)");
-    }
-
     void Exec(const std::string& sql)
     {
         char* error = nullptr;
@@ -100,7 +92,8 @@ TEST(BrowserCookieTest, TakesWhatABrowserSendsToThePortalInItsOrder)
     db.Add("deep", "x", ".yahoo.co.jp", 80, kDay, "/jp");       // a path below "/"
     db.Add("box", "x", ".yahoo.co.jp", 90, kDay, "/", false, "^userContextId=1");
     // Read as milliseconds, a seconds value from an hour ahead lies in 1970.
-    db.AddRawExpiry("unit", Now() + 3600);
+    db.Exec("INSERT INTO moz_cookies (name, value, host, path, expiry, isSecure) VALUES ('unit', 'x', "
+            "'.yahoo.co.jp', '/', " + std::to_string(Now() + 3600) + ", 0)");
 
     EXPECT_EQ(ReadBrowserCookie(kUrl), "Y=v=1&n=abc; T=z=def; B=host-only");
     EXPECT_EQ(ReadBrowserCookie("https://yahoo.co.jp/"), "sec=x; Y=v=1&n=abc; T=z=def; B=host-only");
@@ -204,6 +197,8 @@ TEST(BrowserCookieTest, ReadsANetscapeCookieFile)
     sandbox::WriteFile(sandbox::Home() + "/.config/quillmere/mirelo/cookies.txt",
                        ".yahoo.co.jp\tTRUE\t/\tFALSE\t0\tY\thome\n");
     EXPECT_EQ(ReadBrowserCookie(kUrl), "Y=home");
+    setenv("HOME", "home", 1); // relative: would mean the current folder
+    EXPECT_EQ(ReadBrowserCookie(kUrl), std::nullopt);
 }
 
 TEST(BrowserCookieTest, CaptureKeepsItsTextWhenNothingFitsOrNothingIsFound)
