@@ -1,0 +1,372 @@
+#!/usr/bin/env python3
+"""A sample auction service for trying Mirelo without the real one.
+
+Serves a handful of auctions in the service's old EUC-JP page layout over
+HTTP/1.0 on 127.0.0.1: bid-history pages, simple item pages, item pictures and
+the My Auction pages (these need the login cookie Y=sample). Dates are relative
+to the moment the service starts, so its running auctions are running then.
+
+    samples/auction_service.py [--port 8380]        serve until Ctrl+C
+    samples/auction_service.py --list [--port 8380] print title, page and picture
+                                                    address of each auction, tab-separated
+"""
+
+import argparse
+import datetime as dt
+import random
+import re
+import sys
+import urllib.parse
+from dataclasses import dataclass, field
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from pathlib import Path
+
+DEFAULT_PORT = 8380
+HOST = "127.0.0.1"
+LOGIN_COOKIE = "Y=sample"
+USER = "sample_user"
+PICTURES = Path(__file__).resolve().parent / "img"
+ENCODING = "euc_jp"
+
+
+@dataclass
+class Bid:
+    time: dt.datetime
+    bidder: str
+    mode: str
+    price: int
+
+
+@dataclass
+class Auction:
+    id: str
+    title: str
+    seller: str
+    start: dt.datetime
+    end: dt.datetime
+    start_price: int
+    buy_now: int | None
+    bids: list[Bid] = field(default_factory=list)  # newest first
+    lists: tuple[str, ...] = ()  # the My Auction lists that show it
+
+    @property
+    def price(self):
+        return self.bids[0].price if self.bids else self.start_price
+
+    def running(self, now):
+        return now < self.end
+
+
+# id, title, seller, days since the start, length in days, start price,
+# final price, buy-it-now price, number of bids, My Auction lists
+SAMPLES = [
+    ("e51122334", "ニコン D70 デジタル一眼レフ ボディ 元箱付き 美品", "kobe_camera",
+     3, 5, 30000, 52500, None, 23, ("watch", "bidding")),
+    ("g40018236", "任天堂 ゲームボーイアドバンスSP パールブルー 本体のみ", "game_shop_aoi",
+     2, 3.25, 5000, 8400, 12000, 7, ("watch",)),
+    ("b63350217", "ロレックス デイトジャスト 16234 自動巻き メンズ 1円スタート", "ginza_tokei",
+     4, 7, 1, 386000, None, 312, ("watch", "bidding")),
+    ("c27781540", "ハリー・ポッターと謎のプリンス 上下巻セット 初版 帯付き", USER,
+     1, 5, 3800, 3800, 3800, 0, ("watch", "selling")),
+    ("d19904472", "ソニー ウォークマン NW-E507 1GB ブラック 付属品完備", "audio_kan",
+     8, 7, 3000, 9750, None, 18, ("watch",)),
+    ("f88213095", "アップル iPod mini 4GB シルバー 充電器付き", "mac_tanaka",
+     6, 5, 10000, 20000, 20000, 9, ("watch",)),
+    ("a70452218", "トヨタ純正 アルミホイール 15インチ 4本セット 中古", "tire_hiroba",
+     7.125, 7, 8000, 36500, None, 41, ("watch",)),
+]
+
+BIDDERS = [
+    "taka_0815", "hiro1973", "mocchi_k", "yuki_no_hana", "kenji_55", "sakura_mama",
+    "nagoya_boy", "tetsu_3", "mikan2004", "osaka_ojisan", "ryo_photo", "akiko_s",
+    "shin_chan77", "kuma_kuma", "daisuke_t", "hana_box", "zero_fighter", "momo_usagi",
+    "tomo_k2", "jun_collect",
+]
+
+
+def bid_step(price):
+    """The service's bid increment at a price."""
+    for limit, step in ((1000, 10), (5000, 100), (10000, 250), (50000, 500)):
+        if price < limit:
+            return step
+    return 1000
+
+
+def make_bids(rng, start, last, start_price, final_price, count):
+    """count bids between start and last rising to final_price, newest first."""
+    if count == 0:
+        return []
+    span = (last - start).total_seconds()
+    # bidding gathers towards the end, as it does on the service
+    times = sorted(start + dt.timedelta(seconds=max(60, span * rng.random() ** 0.5))
+                   for _ in range(count))
+    fractions = sorted(rng.random() ** 1.5 for _ in range(count - 1))
+    targets = [int(start_price + (final_price - start_price) * f) for f in fractions]
+    bids, price, bidder = [], None, None
+    for i, when in enumerate(times):
+        least = start_price if price is None else price + bid_step(price)
+        if i < len(targets):
+            price = max(least, targets[i] - targets[i] % bid_step(targets[i]))
+        else:
+            price = max(least, final_price)
+        bidder = rng.choice([b for b in BIDDERS if b != bidder])
+        mode = "自動入札" if rng.random() < 0.3 else "手動入札"
+        bids.append(Bid(when.replace(second=0, microsecond=0), bidder, mode, price))
+    return bids[::-1]
+
+
+def build_auctions(now):
+    """The sample auctions as they stand at local time now."""
+    now = now.replace(second=0, microsecond=0)
+    auctions = []
+    for (aid, title, seller, age, length, start_price, final_price, buy_now,
+         count, lists) in SAMPLES:
+        rng = random.Random(aid)
+        start = now - dt.timedelta(days=age)
+        end = start + dt.timedelta(days=length)
+        last = min(now, end) - dt.timedelta(minutes=3)
+        bids = make_bids(rng, start, last, start_price, final_price, count)
+        auctions.append(Auction(aid, title, seller, start, end, start_price, buy_now,
+                                bids, lists))
+    return auctions
+
+
+def header_date(t):
+    return f"{t.month}月 {t.day}日 {t.hour}時 {t.minute}分"
+
+
+def log_date(t):
+    return f"[{t.month}月{t.day}日 {t.hour}時{t.minute:02d}分]"
+
+
+def yen(n):
+    return f"{n:,}"
+
+
+def page(title, body):
+    return "\n".join([
+        "<HTML>", "<HEAD>",
+        '<META HTTP-EQUIV="Content-Type" CONTENT="text/html; charset=EUC-JP">',
+        f"<TITLE>Yahoo!オークション - {title}</TITLE>", "</HEAD>",
+        '<BODY BGCOLOR="#FFFFFF">', *body, "</BODY>", "</HTML>", ""])
+
+
+def bid_history_page(a):
+    # Each header row on a line of its own: the program takes one field per line.
+    rows = [
+        f"<TR><TD>開始日時：</TD><TD>{header_date(a.start)}</TD></TR>",
+        f'<TR><TD>終了日時：</TD><TD>{header_date(a.end)} '
+        f'<a href="/jp/auction/{a.id}">（商品ページへ）</a></TD></TR>',
+        f'<TR><TD>入札件数：</TD><TD>{len(a.bids)}<small>（<a href="/jp/show/bid_hist?'
+        f'aID={a.id}&typ=log">更新</a>）</small></TD></TR>',
+        f"<TR><TD>現在の価格：</TD><TD><b>{yen(a.price)} 円</b></TD></TR>",
+    ]
+    if a.buy_now is not None:
+        rows.append("<TR><TD bgcolor=ffffcc><b>希望落札価格：</b></TD>"
+                    f"<TD bgcolor=ffffcc><b>{yen(a.buy_now)} 円</b></TD></TR>")
+    rows += [
+        f"<TR><TD>オークションID：</TD><TD>{a.id}</TD></TR>",
+        f'<TR><TD>出品者：</TD><TD><a href="/jp/show/rating?userID={a.seller}&">'
+        f"{a.seller}</a></TD></TR>",
+    ]
+    log = [f"<SMALL>{log_date(b.time)} {b.bidder} {b.mode} {yen(b.price)}円</SMALL><BR>"
+           for b in a.bids]
+    log.append(f"<SMALL>{log_date(a.start)} オークション開始。 {yen(a.start_price)}円</SMALL><BR>")
+    return page(a.title, [
+        "<center>", f"<B>{a.title}</B>", "<TABLE BORDER=0 CELLPADDING=3 CELLSPACING=1>",
+        *rows, "</TABLE>", "<HR>", "<B>入札の記録</B><BR>", *log, "</center>",
+        f'<P><a href="/jp/auction/{a.id}">商品ページへ戻る</a></P>'])
+
+
+def item_page(a, now):
+    state = "開催中" if a.running(now) else "終了"
+    buy = f"<BR>希望落札価格：{yen(a.buy_now)} 円" if a.buy_now is not None else ""
+    return page(a.title, [
+        f"<H2>{a.title}</H2>",
+        f'<IMG SRC="/img/{a.id}.jpg" WIDTH=160 HEIGHT=120 ALT="">',
+        f"<P>現在の価格：{yen(a.price)} 円{buy}<BR>入札件数：{len(a.bids)}<BR>"
+        f"終了日時：{header_date(a.end)}（{state}）<BR>出品者：{a.seller}</P>",
+        f'<P><a href="/jp/show/bid_hist?aID={a.id}&typ=log">入札履歴</a></P>'])
+
+
+TOP_HEADING = "<BIG><B>Yahoo!オークション</B> - <B>マイ・オークション</B></BIG>"
+
+# query "select" value: heading, caption
+LISTS = {
+    "watchlist": None,  # open or closed, by watchclosed
+    "bidding": ("<B>入札中</B>", "入札中"),
+    "selling": ("<B>出品中</B>", "出品中"),
+    "won": ("<B>落札分</B>", "落札分"),
+    "closed": ("<B>終了分</B>", "終了分"),
+}
+
+
+def my_auction_top(base):
+    link = f"{base}/jp/show/mystatus?select="
+    return page("マイ・オークション", [
+        TOP_HEADING, "<BR>", f"{USER} さんのマイ・オークション", "<TABLE BORDER=0>",
+        # the program derives the ended watch list from this link: "open" becomes
+        # "closed" and watchclosed=0 becomes watchclosed=1
+        f'<TR><TD><A HREF="{link}watchlist&watchclosed=0&myaucpic=false&picsnum=20'
+        '&status=open">ウォッチリスト</A></TD></TR>',
+        f'<TR><TD><A HREF="{link}bidding">入札中</A></TD></TR>',
+        f'<TR><TD><A HREF="{link}selling">出品中</A></TD></TR>',
+        f'<TR><TD><A HREF="{link}won">落札</A></TD></TR>',
+        f'<TR><TD><A HREF="{link}closed">終了分</A></TD></TR>',
+        "</TABLE>"])
+
+
+def time_left(a, now):
+    left = a.end - now
+    if left.total_seconds() <= 0:
+        return "終了"
+    if left.days:
+        return f"{left.days}日"
+    return f"{left.seconds // 3600}時間"
+
+
+def my_auction_list(auctions, query, base, now):
+    select = query.get("select", "")
+    if select == "watchlist":
+        closed = query.get("watchclosed", "0").strip() == "1"
+        heading = "<B>終了したオークション</B>" if closed else "<B>開催中のオークション</B>"
+        caption = "ウォッチリスト"
+        shown = [a for a in auctions if "watch" in a.lists and a.running(now) != closed]
+    else:
+        heading, caption = LISTS[select]
+        shown = [a for a in auctions if select in a.lists]
+    pictures = query.get("myaucpic", "").strip() == "true"
+    try:
+        shown = shown[:int(query.get("picsnum", "20").strip())]
+    except ValueError:
+        pass
+
+    rows = []
+    for a in shown:
+        url = f"{base}/jp/auction/{a.id}"
+        picture = (f'<TD><a href="{url}"><IMG BORDER=0 SRC="{base}/img/{a.id}.jpg" '
+                   'WIDTH=50 HEIGHT=38 ALT=""></a></TD>') if pictures else ""
+        # bold title links: the other link form the program harvests
+        name = (f'<TD><b><a href="{url}">{a.title}</a></b></TD>' if select == "bidding"
+                else f'<TD><a href="{url}">{a.title}</a></TD>')
+        # one auction per line: the program pairs a picture link with the next title link
+        rows.append(f"<TR><TD>{a.id}</TD>{picture}{name}<TD>{yen(a.price)} 円</TD>"
+                    f"<TD>{len(a.bids)}</TD><TD>{time_left(a, now)}</TD></TR>")
+    header = "<TD>画像</TD>" if pictures else ""
+    return page(f"マイ・オークション - {caption}", [
+        TOP_HEADING, "<BR>", heading, f"<SMALL>{len(shown)} 件</SMALL>",
+        '<TABLE BORDER=1 CELLPADDING=2 CELLSPACING=0>',
+        f"<TR><TD>商品ID</TD>{header}<TD>商品名</TD><TD>現在価格</TD><TD>入札</TD>"
+        "<TD>残り時間</TD></TR>",
+        *rows, "</TABLE>"])
+
+
+def login_page():
+    return "\n".join([
+        "<HTML>", "<HEAD>",
+        '<META HTTP-EQUIV="Content-Type" CONTENT="text/html; charset=EUC-JP">',
+        "<TITLE>Yahoo! JAPAN - ログイン</TITLE>", "</HEAD>", "<BODY>",
+        "<B>ログイン</B><BR>",
+        "マイ・オークションをご利用になるにはログインしてください。<BR>",
+        '<FORM METHOD=POST ACTION="/config/login">Yahoo! JAPAN ID：<INPUT NAME=login><BR>',
+        "パスワード：<INPUT TYPE=password NAME=passwd><BR><INPUT TYPE=submit VALUE=ログイン></FORM>",
+        "</BODY>", "</HTML>", ""])
+
+
+def not_found_page():
+    return page("エラー", ["<P>指定されたページは見つかりません。</P>"])
+
+
+class Service(ThreadingHTTPServer):
+    daemon_threads = True
+
+    def __init__(self, port, now=None):
+        super().__init__((HOST, port), Handler)
+        self.now = now or dt.datetime.now()
+        self.auctions = {a.id: a for a in build_auctions(self.now)}
+        self.base = f"http://{HOST}:{self.server_address[1]}"
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.0"  # one reply per connection, then close
+    server_version = "SampleAuction/1.0"
+    quiet = False
+
+    def parse_request(self):
+        # The program may send a blank inside the target ("myaucpic=true "):
+        # take the text between the method and the version as the target.
+        line = self.raw_requestline.rstrip(b"\r\n")
+        method, _, rest = line.partition(b" ")
+        target, _, version = rest.rpartition(b" ")
+        if target and version.startswith(b"HTTP/"):
+            target = target.replace(b" ", b"%20")
+            self.raw_requestline = b" ".join((method, target, version)) + b"\r\n"
+        return super().parse_request()
+
+    def do_GET(self):
+        url = urllib.parse.urlsplit(self.path)
+        query = {k: v[0] for k, v in urllib.parse.parse_qs(url.query, keep_blank_values=True).items()}
+        auctions = self.server.auctions
+        path = url.path
+        if path == "/jp/show/bid_hist" and query.get("aID") in auctions:
+            self.reply(bid_history_page(auctions[query["aID"]]))
+        elif path.startswith("/jp/auction/") and path[12:] in auctions:
+            self.reply(item_page(auctions[path[12:]], self.server.now))
+        elif re.fullmatch(r"/img/[a-z0-9]+\.jpg", path) and (PICTURES / path[5:]).is_file():
+            self.reply((PICTURES / path[5:]).read_bytes(), "image/jpeg")
+        elif path == "/jp/show/mystatus" and query.get("select", "") in ("", *LISTS):
+            if not self.logged_in():
+                self.reply(login_page())
+            elif "select" not in query:
+                self.reply(my_auction_top(self.server.base))
+            else:
+                self.reply(my_auction_list(list(auctions.values()), query, self.server.base,
+                                           self.server.now))
+        else:
+            self.reply(not_found_page(), status=404)
+
+    def logged_in(self):
+        cookies = (c.strip() for c in self.headers.get("Cookie", "").split(";"))
+        return LOGIN_COOKIE in cookies
+
+    def reply(self, body, content_type="text/html; charset=EUC-JP", status=200):
+        data = body.encode(ENCODING) if isinstance(body, str) else body
+        self.send_response(status)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(data)))
+        self.end_headers()
+        self.wfile.write(data)
+
+    def log_message(self, fmt, *args):
+        if not self.quiet:
+            super().log_message(fmt, *args)
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description="Sample auction service for Mirelo (127.0.0.1).")
+    parser.add_argument("--port", type=int, default=DEFAULT_PORT)
+    parser.add_argument("--list", action="store_true",
+                        help="print title, page address and picture address per auction and exit")
+    parser.add_argument("--quiet", action="store_true", help="do not log requests")
+    args = parser.parse_args(argv)
+
+    if args.list:
+        base = f"http://{HOST}:{args.port}"
+        for a in build_auctions(dt.datetime.now()):
+            print(f"{a.title}\t{base}/jp/auction/{a.id}\t{base}/img/{a.id}.jpg")
+        return 0
+
+    Handler.quiet = args.quiet
+    service = Service(args.port)
+    print(f"Sample auction service on {service.base}/ (Ctrl+C stops it)", file=sys.stderr)
+    try:
+        service.serve_forever()
+    except KeyboardInterrupt:
+        pass
+    finally:
+        service.server_close()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,221 @@
+#!/usr/bin/env python3
+"""The sample auction service must serve what the program reads: EUC-JP pages
+whose markers match byte for byte once a line is turned into Shift_JIS, dates
+that parse, and My Auction pages that yield their links and entries."""
+
+import contextlib
+import datetime as dt
+import io
+import re
+import socket
+import sys
+import threading
+import unittest
+from pathlib import Path
+
+sys.dont_write_bytecode = True
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "samples"))
+import auction_service as service  # noqa: E402
+
+NOW = dt.datetime(2024, 6, 15, 12, 0)
+
+
+def sj(text):
+    return text.encode("cp932")
+
+
+def euc_to_sjis(line):
+    """The program's line conversion: JIS X 0208 arithmetic on byte pairs."""
+    out, lead = bytearray(), None
+    for b in line:
+        if not 0xA1 <= b <= 0xFE:
+            out.append(b)
+        elif lead is None:
+            lead = b
+        else:
+            h, lead = lead, None
+            if h & 1:
+                out += bytes(((h >> 1) + (0x31 if h < 0xDF else 0x71), b - (0x61 if b < 0xE0 else 0x60)))
+            else:
+                out += bytes(((h >> 1) + (0x30 if h < 0xDF else 0x70), b - 2))
+    return bytes(out)
+
+
+def sjis_lines(body):
+    return [euc_to_sjis(line.rstrip(b"\r")) for line in body.split(b"\n")]
+
+
+def cut(page, start, end, skip=0):
+    at = page.find(start)
+    if at < 0:
+        return None
+    begin = at + len(start) + skip
+    stop = page.find(end, begin)
+    return None if stop < 0 else page[begin:stop]
+
+
+def parse_date(text):
+    """month, day, hour, minute as the program reads them ("%d月%d日%d時%d分")."""
+    m = re.match(sj(r" *(\d+)月 *(\d+)日 *(\d+)時 *(\d+)分"), text)
+    return tuple(int(g) for g in m.groups()) if m else None
+
+
+def stamp(t):
+    return (t.month, t.day, t.hour, t.minute)
+
+
+def read_bid_history(body):
+    """The header fields and the bid log, cut with the program's markers."""
+    lines = sjis_lines(body)
+    page = b"".join(lines)
+    fields = {
+        "title": cut(page, sj("<TITLE>Yahoo!オークション - "), b"</TITLE>"),
+        "start": cut(page, sj("<TR><TD>開始日時：</TD><TD>"), b"</TD>"),
+        "end": cut(page, sj("<TR><TD>終了日時：</TD><TD>"), b"<a href"),
+        "count": cut(page, sj("<TR><TD>入札件数：</TD><TD>"), b"<small>"),
+        "price": cut(page, sj("<TR><TD>現在の価格：</TD>"), sj(" 円</b>"), len(b"<TD><b>")),
+        "id": cut(page, sj("<TR><TD>オークションID：</TD><TD>"), b"</TD>"),
+        "seller": cut(page, b"userID=", b'&"'),
+        "buy": cut(page, sj("<TR><TD bgcolor=ffffcc><b>希望落札価格：</b></TD><TD bgcolor=ffffcc><b>"),
+                   sj(" 円</b>")),
+    }
+    log, in_log = [], False
+    for line in lines:
+        if not in_log and sj("入札の記録") in line:
+            in_log = True
+        elif in_log and b"</center>" in line:
+            in_log = False
+        if in_log:
+            for cell in re.findall(rb"<SMALL>(.*?)</SMALL>", line):
+                bracket, last_space = cell.index(b"]"), cell.rindex(b" ")
+                middle = cell[bracket + 2:last_space]
+                log.append((parse_date(cell[1:bracket]), middle,
+                            int(re.match(rb"\d+", cell[last_space + 1:].replace(b",", b"")).group())))
+    return fields, log
+
+
+class SamplePagesTest(unittest.TestCase):
+    def setUp(self):
+        self.auctions = service.build_auctions(NOW)
+
+    def test_the_set_covers_the_cases_worth_showing(self):
+        a = self.auctions
+        self.assertGreaterEqual(len(a), 5)
+        self.assertTrue(any(x.running(NOW) for x in a) and any(not x.running(NOW) for x in a))
+        self.assertTrue(any(x.buy_now for x in a) and any(x.buy_now is None for x in a))
+        self.assertTrue(any(200 <= len(x.bids) <= 1000 for x in a))
+        self.assertTrue(any(x.buy_now == x.start_price for x in a))  # sold at the start price
+        for x in a:
+            self.assertTrue((service.PICTURES / f"{x.id}.jpg").is_file(), x.id)
+
+    def test_bid_history_pages_give_every_field_and_bid(self):
+        for a in self.auctions:
+            with self.subTest(a.id):
+                body = service.bid_history_page(a).encode(service.ENCODING)
+                body.decode("euc_jp", errors="strict")
+                self.assertNotIn(b"\x8e", body)  # half-width kana: the program cannot convert them
+                fields, log = read_bid_history(body)
+
+                fields["start"], fields["end"] = parse_date(fields["start"]), parse_date(fields["end"])
+                self.assertEqual(fields, {
+                    "title": sj(a.title), "start": stamp(a.start), "end": stamp(a.end),
+                    "count": str(len(a.bids)).encode(), "price": f"{a.price:,}".encode(),
+                    "id": a.id.encode(), "seller": a.seller.encode(),
+                    "buy": a.buy_now and f"{a.buy_now:,}".encode()})
+
+                self.assertEqual(len(log), len(a.bids) + 1)
+                self.assertEqual(log[-1], (stamp(a.start), sj("オークション開始。"), a.start_price))
+                self.assertEqual(log[0][2], a.price)
+                self.assertLessEqual(a.price, a.buy_now or a.price)
+                for newer, older in zip(log, log[1:]):  # newest first
+                    self.assertGreaterEqual(newer[2], older[2])
+                    self.assertGreaterEqual(newer[0], older[0])
+                for when, middle, _ in log[:-1]:
+                    self.assertIn(middle.split(b" ")[1], (sj("手動入札"), sj("自動入札")))
+                    self.assertLessEqual(when, stamp(min(NOW, a.end)))
+
+
+class SampleServiceTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        service.Handler.quiet = True
+        cls.service = service.Service(0, NOW)
+        cls.thread = threading.Thread(target=cls.service.serve_forever, daemon=True)
+        cls.thread.start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.service.shutdown()
+        cls.service.server_close()
+
+    def get(self, target, cookie=None):
+        """Status line and body of one HTTP/1.0 exchange; the service closes."""
+        with socket.create_connection(self.service.server_address, timeout=5) as s:
+            request = f"GET {target} HTTP/1.0\r\n" + (f"Cookie: {cookie}\r\n" if cookie else "") + "\r\n"
+            s.sendall(request.encode())
+            reply = b""
+            while chunk := s.recv(65536):
+                reply += chunk
+        head, _, body = reply.partition(b"\r\n\r\n")
+        return head.split(b"\r\n")[0].decode(), body
+
+    def test_serves_pages_and_pictures_one_per_connection(self):
+        a = self.service.auctions["b63350217"]
+        status, body = self.get("/jp/show/bid_hist?aID=b63350217&typ=log")
+        self.assertEqual(status, "HTTP/1.0 200 OK")
+        self.assertEqual(len(read_bid_history(body)[1]), len(a.bids) + 1)
+
+        status, body = self.get("/jp/auction/b63350217")
+        self.assertIn(sj(a.title), euc_to_sjis(body))
+        status, body = self.get("/img/b63350217.jpg")
+        self.assertTrue(body.startswith(b"\xff\xd8") and body.endswith(b"\xff\xd9"))
+
+        for target in ("/jp/show/bid_hist?aID=x1&typ=log", "/img/../auction_service.py", "/"):
+            self.assertIn(" 404 ", self.get(target)[0])
+
+    def test_my_auction_needs_the_cookie_and_links_its_lists(self):
+        _, body = self.get("/jp/show/mystatus")
+        self.assertIn(sj("ログイン"), euc_to_sjis(body))
+        self.assertNotIn(sj(service.TOP_HEADING), euc_to_sjis(body))
+
+        lines = sjis_lines(self.get("/jp/show/mystatus", "B=x; Y=sample; T=y")[1])
+        heading = lines.index(sj(service.TOP_HEADING))
+        base = self.service.base
+        links = {name: cut(line, b'<A HREF="', sj(f'">{name}</A>'))
+                 for line in lines[heading + 1:] for name in ("ウォッチリスト", "入札中", "出品中", "落札", "終了分")
+                 if sj(f'">{name}</A>') in line}
+        self.assertEqual(len(links), 5)
+        # The program asks for pictures by rewriting the link in place, which
+        # leaves a blank in the target.
+        watch = links["ウォッチリスト"].decode()
+        self.assertIn("watchclosed=0&myaucpic=false&picsnum=20", watch)
+        watch = watch.replace("myaucpic=false", "myaucpic=true ").replace(base, "")
+
+        lines = sjis_lines(self.get(watch, "Y=sample")[1])
+        start = lines.index(sj("<B>開催中のオークション</B>"))
+        self.assertIn(sj("商品ID"), lines[start + 3])
+        rows = lines[start + 4:lines.index(b"</TABLE>")]
+        running = [a for a in self.service.auctions.values() if a.running(NOW)]
+        self.assertEqual(len(rows), len(running))
+        for row, a in zip(rows, running):  # picture link, then title link
+            url = f"{base}/jp/auction/{a.id}"
+            self.assertIn(f'><a href="{url}"><IMG BORDER=0 SRC="{base}/img/{a.id}.jpg" '.encode(), row)
+            self.assertIn(f'><a href="{url}">'.encode() + sj(a.title) + b"</a>", row)
+
+        self.assertNotIn(sj("商品ID"), euc_to_sjis(self.get(watch, "Y=other")[1]))
+
+
+class ListOptionTest(unittest.TestCase):
+    def test_prints_title_page_and_picture_per_auction(self):
+        out = io.StringIO()
+        with contextlib.redirect_stdout(out):
+            service.main(["--list", "--port", "9123"])
+        lines = out.getvalue().splitlines()
+        self.assertEqual(len(lines), len(service.SAMPLES))
+        for line, sample in zip(lines, service.SAMPLES):
+            self.assertEqual(line.split("\t"), [sample[1], f"http://127.0.0.1:9123/jp/auction/{sample[0]}",
+                                                f"http://127.0.0.1:9123/img/{sample[0]}.jpg"])
+
+
+if __name__ == "__main__":
+    unittest.main()
