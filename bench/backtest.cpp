@@ -1,0 +1,161 @@
+// Replays real bid histories (eBay, 2002-2003) through the forecast at 25, 50,
+// 75 and 90 % of each auction and prints how far the forecasts were from the
+// closing prices, next to the naive "the current price is the final price".
+//
+//   backtest [auction.csv]
+//
+// Dollar prices are turned into yen at 120 yen to the dollar (the rate of the
+// time) so that the price steps of the forecast apply as they do to yen prices.
+// The current price is the running maximum of the bids (at least the opening
+// bid): an optimistic stand-in for the price a watcher saw.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "analysis/Forecast.h"
+
+#ifndef MIRELO_AUCTION_CSV
+#define MIRELO_AUCTION_CSV "../shared/data/ebay-bid-histories/auction.csv"
+#endif
+
+namespace {
+
+constexpr double kYenPerDollar = 120.0;
+
+struct Bid {
+    double amount;
+    double days;
+};
+
+struct Auction {
+    double openBid = 0;
+    double price = 0;
+    double durationDays = 0;
+    std::vector<Bid> bids;
+};
+
+std::vector<std::string> SplitCsv(const std::string& line)
+{
+    std::vector<std::string> fields;
+    std::string field;
+    bool quoted = false;
+    for (char c : line) {
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (c == ',' && !quoted) {
+            fields.push_back(field);
+            field.clear();
+        } else if (c != '\r') {
+            field += c;
+        }
+    }
+    fields.push_back(field);
+    return fields;
+}
+
+std::vector<Auction> Load(const std::string& path)
+{
+    std::ifstream in(path);
+    if (!in) {
+        std::fprintf(stderr, "backtest: cannot read %s\n", path.c_str());
+        std::exit(1);
+    }
+    std::map<std::string, Auction> byId;
+    std::vector<std::string> order;
+    std::string line;
+    std::getline(in, line); // header
+    while (std::getline(in, line)) {
+        auto f = SplitCsv(line);
+        if (f.size() < 9)
+            continue;
+        auto [it, fresh] = byId.try_emplace(f[0]);
+        Auction& a = it->second;
+        if (fresh) {
+            order.push_back(f[0]);
+            a.openBid = std::stod(f[5]); // an auction listing two opening bids keeps the first
+            a.price = std::stod(f[6]);
+            a.durationDays = std::stod(f[8]);
+        }
+        a.bids.push_back({std::stod(f[1]), std::stod(f[2])});
+    }
+    std::vector<Auction> out;
+    for (const auto& id : order)
+        out.push_back(byId[id]);
+    return out;
+}
+
+std::int64_t Yen(double dollars)
+{
+    return static_cast<std::int64_t>(std::llround(dollars * kYenPerDollar));
+}
+
+struct Errors {
+    std::vector<double> values;
+    double Mean() const
+    {
+        double s = 0;
+        for (double v : values) s += v;
+        return values.empty() ? 0 : s / static_cast<double>(values.size());
+    }
+    double Median() const
+    {
+        if (values.empty()) return 0;
+        std::vector<double> v = values;
+        std::nth_element(v.begin(), v.begin() + static_cast<long>(v.size() / 2), v.end());
+        return v[v.size() / 2];
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string path = argc > 1 ? argv[1] : MIRELO_AUCTION_CSV;
+    const std::vector<Auction> auctions = Load(path);
+    const double points[] = {0.25, 0.50, 0.75, 0.90};
+    const char* names[] = {"current price", "low (1.0)", "middle (1.2)", "high (1.4)"};
+
+    std::printf("%zu auctions from %s\n", auctions.size(), path.c_str());
+    std::printf("absolute percentage error of the forecast against the closing price, mean / median\n\n");
+    std::printf("%-9s", "elapsed");
+    for (const char* n : names)
+        std::printf(" | %-17s", n);
+    std::printf("\n");
+
+    for (double point : points) {
+        Errors errors[4];
+        for (const Auction& a : auctions) {
+            if (a.price <= 0 || a.durationDays <= 0)
+                continue;
+            const double nowDays = a.durationDays * point;
+            double current = a.openBid;
+            for (const Bid& b : a.bids)
+                if (b.days <= nowDays)
+                    current = std::max(current, b.amount);
+            const double actual = static_cast<double>(Yen(a.price));
+
+            ForecastInput in;
+            in.startTime = 0;
+            in.now = static_cast<std::int64_t>(nowDays * 86400);
+            in.endTime = static_cast<std::int64_t>(a.durationDays * 86400);
+            in.startPrice = Yen(a.openBid);
+            in.latestPrice = Yen(current);
+            errors[0].values.push_back(std::fabs(static_cast<double>(in.latestPrice) - actual) / actual);
+            for (int keiko = 0; keiko < 3; ++keiko) {
+                in.keiko = keiko;
+                ForecastResult r = ComputeForecast(in);
+                errors[keiko + 1].values.push_back(std::fabs(static_cast<double>(r.forecast) - actual) / actual);
+            }
+        }
+        std::printf("%5.0f %%  ", point * 100);
+        for (const Errors& e : errors)
+            std::printf(" | %6.1f %% / %5.1f %%", e.Mean() * 100, e.Median() * 100);
+        std::printf("\n");
+    }
+    return 0;
+}
