@@ -1,0 +1,77 @@
+#include "analysis/PageDate.h"
+
+#include <climits>
+#include <cstdlib>
+
+#include "app/Text.h"
+
+bool ReadPageNumber(std::string_view text, std::size_t& pos, int& value)
+{
+    while (pos < text.size() && (text[pos] == ' ' || (text[pos] >= '\t' && text[pos] <= '\r')))
+        ++pos;
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
+        negative = text[pos++] == '-';
+    const std::size_t first = pos;
+    long long v = 0;
+    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
+        v = v * 10 + (text[pos++] - '0');
+        if (v > INT_MAX)
+            return false;
+    }
+    if (pos == first)
+        return false;
+    value = static_cast<int>(negative ? -v : v);
+    return true;
+}
+
+namespace {
+
+bool ReadLiteral(std::string_view text, std::size_t& pos, std::string_view literal)
+{
+    if (text.substr(pos, literal.size()) != literal)
+        return false;
+    pos += literal.size();
+    return true;
+}
+
+} // namespace
+
+std::optional<PageDate> ReadPageDate(std::string_view sjis)
+{
+    static const std::string_view month = SJ("月"), day = SJ("日"), hour = SJ("時");
+    PageDate d;
+    std::size_t pos = 0;
+    // Like scanf, the text after the last number is not checked, not even for 分.
+    if (!ReadPageNumber(sjis, pos, d.month) || !ReadLiteral(sjis, pos, month) || !ReadPageNumber(sjis, pos, d.day)
+        || !ReadLiteral(sjis, pos, day) || !ReadPageNumber(sjis, pos, d.hour) || !ReadLiteral(sjis, pos, hour)
+        || !ReadPageNumber(sjis, pos, d.minute))
+        return std::nullopt;
+    if (d.month < 1 || d.month > 12 || d.day < 1 || d.day > 31 || d.hour < 0 || d.hour > 23 || d.minute < 0
+        || d.minute > 59)
+        return std::nullopt;
+    return d;
+}
+
+std::optional<std::time_t> NearestTime(const PageDate& date, std::time_t now)
+{
+    std::tm clock{};
+    if (!localtime_r(&now, &clock))
+        return std::nullopt;
+    std::optional<std::time_t> best;
+    for (int yearOffset : {0, -1, 1}) {
+        std::tm t{};
+        t.tm_year = clock.tm_year + yearOffset;
+        t.tm_mon = date.month - 1;
+        t.tm_mday = date.day;
+        t.tm_hour = date.hour;
+        t.tm_min = date.minute;
+        t.tm_isdst = 0;
+        const std::time_t when = std::mktime(&t);
+        if (when == static_cast<std::time_t>(-1))
+            continue;
+        if (!best || std::llabs(static_cast<long long>(when - now)) < std::llabs(static_cast<long long>(*best - now)))
+            best = when;
+    }
+    return best;
+}
