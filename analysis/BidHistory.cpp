@@ -68,7 +68,7 @@ enum class CellResult { Next, LineDone };
 class BidHistoryParser {
 public:
     BidHistoryParser(std::time_t now, const HeaderObserver& observer, AuctionRecord& record, BidLog& log)
-        : now_(now), observer_(observer), record_(record), log_(log), markers_(BidMarkers())
+        : clock_(now), observer_(observer), record_(record), log_(log), markers_(BidMarkers())
     {
     }
 
@@ -77,6 +77,7 @@ public:
     {
         PageLines lines(path);
         std::string_view piece;
+        page_.reserve(kPageBytes);
         while (page_.size() < kPageBytes && lines.Next(piece)) {
             if (!piece.empty() && piece.back() == '\n')
                 piece.remove_suffix(1);
@@ -167,7 +168,7 @@ private:
         const std::optional<PageDate> date = ReadPageDate(cell.substr(1, bracket - 1));
         if (!date)
             return CellResult::Next;
-        const std::optional<std::time_t> when = NearestTime(*date, now_);
+        const std::optional<std::time_t> when = clock_.NearestTime(*date);
         if (!when || *when < std::numeric_limits<std::int32_t>::min() || *when > std::numeric_limits<std::int32_t>::max())
             return CellResult::Next;
 
@@ -205,7 +206,7 @@ private:
         return CellResult::Next;
     }
 
-    const std::time_t now_;
+    PageClock clock_;
     const HeaderObserver& observer_;
     AuctionRecord& record_;
     BidLog& log_;

@@ -53,24 +53,41 @@ std::optional<PageDate> ReadPageDate(std::string_view sjis)
     return d;
 }
 
-std::optional<std::time_t> NearestTime(const PageDate& date, std::time_t now)
+PageClock::PageClock(std::time_t now) : now_(now)
 {
     std::tm clock{};
-    if (!localtime_r(&now, &clock))
-        return std::nullopt;
-    std::optional<std::time_t> best;
-    for (int yearOffset : {0, -1, 1}) {
+    if (localtime_r(&now, &clock))
+        year_ = clock.tm_year;
+}
+
+std::optional<std::time_t> PageClock::Midnight(int year, int month, int day)
+{
+    const std::array<int, 3> key{year, month, day};
+    auto it = midnights_.find(key);
+    if (it == midnights_.end()) {
         std::tm t{};
-        t.tm_year = clock.tm_year + yearOffset;
-        t.tm_mon = date.month - 1;
-        t.tm_mday = date.day;
-        t.tm_hour = date.hour;
-        t.tm_min = date.minute;
+        t.tm_year = year;
+        t.tm_mon = month - 1;
+        t.tm_mday = day;
         t.tm_isdst = 0;
         const std::time_t when = std::mktime(&t);
-        if (when == static_cast<std::time_t>(-1))
+        it = midnights_.emplace(key, when == static_cast<std::time_t>(-1) ? std::nullopt : std::optional(when)).first;
+    }
+    return it->second;
+}
+
+std::optional<std::time_t> PageClock::NearestTime(const PageDate& date)
+{
+    if (!year_)
+        return std::nullopt;
+    std::optional<std::time_t> best;
+    for (int year : {*year_, *year_ - 1, *year_ + 1}) {
+        const std::optional<std::time_t> midnight = Midnight(year, date.month, date.day);
+        if (!midnight)
             continue;
-        if (!best || std::llabs(static_cast<long long>(when - now)) < std::llabs(static_cast<long long>(*best - now)))
+        // Standard time has one offset all day long.
+        const std::time_t when = *midnight + date.hour * 3600 + date.minute * 60;
+        if (!best || std::llabs(static_cast<long long>(when - now_)) < std::llabs(static_cast<long long>(*best - now_)))
             best = when;
     }
     return best;

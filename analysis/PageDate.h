@@ -1,8 +1,10 @@
 // Dates as the service's pages write them: month, day, hour and minute, no year.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <ctime>
+#include <map>
 #include <optional>
 #include <string_view>
 
@@ -22,7 +24,27 @@ bool ReadPageNumber(std::string_view text, std::size_t& pos, int& value);
 // numbers cannot be read or lie outside the ranges above.
 std::optional<PageDate> ReadPageDate(std::string_view sjis);
 
-// The local time of the date, daylight saving off, in whichever of the clock's
-// year, the year before and the year after lies nearest to now, so that a
-// December date read in January falls in the year just ended.
-std::optional<std::time_t> NearestTime(const PageDate& date, std::time_t now);
+// Local times of undated page dates for a clock reading. The year is whichever
+// of the clock's year, the year before and the year after puts the date
+// nearest to the clock, so that a December date read in January falls in the
+// year just ended. Times are local, daylight saving off (standard time).
+class PageClock {
+public:
+    explicit PageClock(std::time_t now);
+
+    std::optional<std::time_t> NearestTime(const PageDate& date);
+
+private:
+    // Each calendar day is converted once: a conversion asks the system for
+    // its time zone each time, which would dominate reading a long bid log.
+    std::optional<std::time_t> Midnight(int year, int month, int day);
+
+    std::time_t now_;
+    std::optional<int> year_; // the clock's, in years since 1900
+    std::map<std::array<int, 3>, std::optional<std::time_t>> midnights_;
+};
+
+inline std::optional<std::time_t> NearestTime(const PageDate& date, std::time_t now)
+{
+    return PageClock(now).NearestTime(date);
+}

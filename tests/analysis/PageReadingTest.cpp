@@ -64,3 +64,26 @@ TEST(PageDateTest, GivesTheYearNearestTheClock)
     EXPECT_EQ(NearestTime({1, 3, 22, 0}, yearEnd), LocalTime(2025, 1, 3, 22, 0)) << "an end early next year";
     EXPECT_EQ(NearestTime({6, 10, 0, 0}, LocalTime(2024, 6, 15, 0, 0)), LocalTime(2024, 6, 10, 0, 0));
 }
+
+TEST(PageDateTest, StaysOnStandardTimeAcrossDaylightSavingChanges)
+{
+    // A zone with daylight saving, spelled out so that no zone files are needed.
+    const char* saved = std::getenv("TZ");
+    const std::string restore = saved ? saved : "";
+    setenv("TZ", "EST5EDT,M3.2.0,M11.1.0", 1);
+    tzset();
+    const std::time_t now = LocalTime(2024, 3, 20, 12, 0);
+    PageClock clock(now);
+    for (int day = 1; day <= 31; ++day) {
+        for (int hour : {0, 1, 2, 3, 12, 23}) {
+            const std::optional<std::time_t> t = clock.NearestTime({3, day, hour, 30});
+            EXPECT_EQ(t, LocalTime(2024, 3, day, hour, 30)) << "March " << day << " " << hour << ":30";
+        }
+    }
+    EXPECT_EQ(clock.NearestTime({11, 3, 1, 30}), LocalTime(2023, 11, 3, 1, 30));
+    if (saved)
+        setenv("TZ", restore.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
