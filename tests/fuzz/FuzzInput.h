@@ -11,11 +11,9 @@
 
 inline const std::string& FuzzPage(const std::uint8_t* data, std::size_t size)
 {
-    static const std::string path = [] {
-        std::string p = "mirelo-fuzz-" + std::to_string(getpid()) + ".txt";
-        std::atexit([] { std::remove(("mirelo-fuzz-" + std::to_string(getpid()) + ".txt").c_str()); });
-        return p;
-    }();
+    static const std::string path = "mirelo-fuzz-" + std::to_string(getpid()) + ".txt";
+    static const int removeAtExit = std::atexit([] { std::remove(path.c_str()); });
+    (void)removeAtExit;
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f)
         std::abort();
