@@ -1,0 +1,94 @@
+#include "analysis/PageDate.h"
+
+#include <climits>
+#include <cstdlib>
+
+#include "app/Text.h"
+
+bool ReadPageNumber(std::string_view text, std::size_t& pos, int& value)
+{
+    while (pos < text.size() && (text[pos] == ' ' || (text[pos] >= '\t' && text[pos] <= '\r')))
+        ++pos;
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
+        negative = text[pos++] == '-';
+    const std::size_t first = pos;
+    long long v = 0;
+    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
+        v = v * 10 + (text[pos++] - '0');
+        if (v > INT_MAX)
+            return false;
+    }
+    if (pos == first)
+        return false;
+    value = static_cast<int>(negative ? -v : v);
+    return true;
+}
+
+namespace {
+
+bool ReadLiteral(std::string_view text, std::size_t& pos, std::string_view literal)
+{
+    if (text.substr(pos, literal.size()) != literal)
+        return false;
+    pos += literal.size();
+    return true;
+}
+
+} // namespace
+
+std::optional<PageDate> ReadPageDate(std::string_view sjis)
+{
+    static const std::string_view month = SJ("月"), day = SJ("日"), hour = SJ("時");
+    PageDate d;
+    std::size_t pos = 0;
+    // Like scanf, the text after the last number is not checked, not even for 分.
+    if (!ReadPageNumber(sjis, pos, d.month) || !ReadLiteral(sjis, pos, month) || !ReadPageNumber(sjis, pos, d.day)
+        || !ReadLiteral(sjis, pos, day) || !ReadPageNumber(sjis, pos, d.hour) || !ReadLiteral(sjis, pos, hour)
+        || !ReadPageNumber(sjis, pos, d.minute))
+        return std::nullopt;
+    if (d.month < 1 || d.month > 12 || d.day < 1 || d.day > 31 || d.hour < 0 || d.hour > 23 || d.minute < 0
+        || d.minute > 59)
+        return std::nullopt;
+    return d;
+}
+
+PageClock::PageClock(std::time_t now) : now_(now)
+{
+    std::tm clock{};
+    if (localtime_r(&now, &clock))
+        year_ = clock.tm_year;
+}
+
+std::optional<std::time_t> PageClock::Midnight(int year, int month, int day)
+{
+    const std::array<int, 3> key{year, month, day};
+    auto it = midnights_.find(key);
+    if (it == midnights_.end()) {
+        std::tm t{};
+        t.tm_year = year;
+        t.tm_mon = month - 1;
+        t.tm_mday = day;
+        t.tm_isdst = 0;
+        const std::time_t when = std::mktime(&t);
+        it = midnights_.emplace(key, when == static_cast<std::time_t>(-1) ? std::nullopt : std::optional(when)).first;
+    }
+    return it->second;
+}
+
+std::optional<std::time_t> PageClock::NearestTime(const PageDate& date)
+{
+    if (!year_)
+        return std::nullopt;
+    std::optional<std::time_t> best;
+    for (int year : {*year_, *year_ - 1, *year_ + 1}) {
+        const std::optional<std::time_t> midnight = Midnight(year, date.month, date.day);
+        if (!midnight)
+            continue;
+        // Standard time has one offset all day long.
+        const std::time_t when = *midnight + date.hour * 3600 + date.minute * 60;
+        if (!best || std::llabs(static_cast<long long>(when - now_)) < std::llabs(static_cast<long long>(*best - now_)))
+            best = when;
+    }
+    return best;
+}

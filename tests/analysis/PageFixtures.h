@@ -1,0 +1,59 @@
+// Test pages are kept as UTF-8 in the tree and written as the EUC-JP the
+// service sends; page dates are compared with the local clock's times.
+#pragma once
+
+#include <ctime>
+#include <iconv.h>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "tests/support/Sandbox.h"
+
+inline std::string Recode(const char* to, const char* from, std::string_view text)
+{
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        throw std::runtime_error("iconv_open");
+    std::string out(text.size() * 4 + 8, '\0');
+    char* in = const_cast<char*>(text.data());
+    std::size_t inLeft = text.size();
+    char* dst = out.data();
+    std::size_t outLeft = out.size();
+    const std::size_t rc = iconv(cd, &in, &inLeft, &dst, &outLeft);
+    iconv_close(cd);
+    if (rc == static_cast<std::size_t>(-1))
+        throw std::runtime_error("cannot recode test text");
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+inline std::string EucFromUtf8(std::string_view utf8)
+{
+    return Recode("EUC-JP", "UTF-8", utf8);
+}
+
+// A fixture page of the source tree, e.g. "tests/analysis/pages/bid_history.html".
+inline std::string FixturePage(const std::string& relative)
+{
+    return sandbox::ReadFile(std::string(MIRELO_SOURCE_DIR) + "/" + relative);
+}
+
+// Writes the UTF-8 page as EUC-JP into the test's directory.
+inline void WriteEucPage(const std::string& path, std::string_view utf8)
+{
+    sandbox::WriteFile(path, EucFromUtf8(utf8));
+}
+
+// The local time of a date, daylight saving off, as the page readers make it.
+inline std::time_t LocalTime(int year, int month, int day, int hour, int minute)
+{
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_isdst = 0;
+    return std::mktime(&t);
+}
