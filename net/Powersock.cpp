@@ -262,11 +262,10 @@ void TPowersock::CloseHandle()
     fd_ = -1;
 }
 
-int TPowersock::Fail(int err)
+void TPowersock::Fail(int err)
 {
     errno = err;
     CheckSocketError(WSAEWOULDBLOCK);
-    return LastErrorNo;
 }
 
 void TPowersock::CheckSocketError(int expected)
@@ -568,39 +567,75 @@ void TPowersock::RequestCloseSocket()
 
 // ---------------------------------------------------------------------------
 
-void TPowersock::SendBuffer(const char* buffer, std::size_t length)
+// Runs a timed step: the timer counts while it runs and stops however it ends.
+void TPowersock::Timed(const std::function<void()>& step)
 {
-    ReportStatus(4, "Sending Buffer");
     TimerOn();
     try {
-        if (!Canceled) {
-            if (length == 0) {
-                length = ::strnlen(buffer, kChunk);
-                if (length >= kChunk)
-                    throw ERangeError();
-            }
-            std::size_t sent = 0;
-            while (sent < length && !Canceled) {
-                const ssize_t n = ::send(fd_, buffer + sent, length - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
-                if (n > 0)
-                    sent += static_cast<std::size_t>(n);
-                else if (n == 0)
-                    break;
-                else if (errno == EAGAIN)
-                    WaitWritable();
-                else if (errno != EINTR)
-                    Fail(errno);
-            }
-        }
+        step();
     } catch (...) {
         TimerOff();
         throw;
     }
     TimerOff();
+}
+
+// A step that was canceled (or timed out) ends with its abort message.
+void TPowersock::EndStep(const char* abortMessage)
+{
     if (Canceled) {
         Canceled = false;
-        throw EAbortError("Socket send aborted");
+        throw EAbortError(abortMessage);
     }
+}
+
+// One send attempt: the bytes taken, 0 when nothing more can go, -1 to try
+// again (after waiting for room when the socket was full).
+ssize_t TPowersock::SendSome(const char* data, std::size_t size)
+{
+    const ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n >= 0)
+        return n;
+    if (errno == EAGAIN)
+        WaitWritable();
+    else if (errno != EINTR)
+        Fail(errno);
+    return -1;
+}
+
+// After a receive that returned no data: true when the loop must end (the
+// socket was already replaced by a fresh one), false after waiting for more.
+bool TPowersock::ReceiveEnded(int err)
+{
+    LastErrorNo = SocketErrorCode(err);
+    if (LastErrorNo == WSAENOTCONN)
+        return true;
+    if (LastErrorNo != WSAEWOULDBLOCK)
+        Fail(err);
+    WaitReadable();
+    return false;
+}
+
+void TPowersock::SendBuffer(const char* buffer, std::size_t length)
+{
+    ReportStatus(4, "Sending Buffer");
+    Timed([&] {
+        if (Canceled)
+            return;
+        if (length == 0) {
+            length = ::strnlen(buffer, kChunk);
+            if (length >= kChunk)
+                throw ERangeError();
+        }
+        for (std::size_t sent = 0; sent < length && !Canceled;) {
+            const ssize_t n = SendSome(buffer + sent, length - sent);
+            if (n == 0)
+                break;
+            if (n > 0)
+                sent += static_cast<std::size_t>(n);
+        }
+    });
+    EndStep("Socket send aborted");
 }
 
 void TPowersock::Write(std::string_view text)
@@ -633,74 +668,57 @@ void TPowersock::SendFile(const std::string& name)
         const std::size_t got = std::fread(buffer_.data(), 1, kChunk, file.get());
         if (got == 0)
             break;
-        std::size_t sent = 0;
-        while (sent < got && !Canceled) {
-            const ssize_t n = ::send(fd_, buffer_.data() + sent, got - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        for (std::size_t sent = 0; sent < got && !Canceled;) {
+            const ssize_t n = SendSome(buffer_.data() + sent, got - sent);
+            if (n == 0)
+                break;
             if (n > 0) {
                 sent += static_cast<std::size_t>(n);
                 BytesSent += n;
                 if (OnPacketSent)
                     OnPacketSent();
-            } else if (n == 0) {
-                break;
-            } else if (errno == EAGAIN) {
-                WaitWritable();
-            } else if (errno != EINTR) {
-                Fail(errno);
             }
             ProcessMessages();
         }
     }
     file.reset();
-    if (Canceled) {
-        Canceled = false;
-        throw EAbortError("Socket send aborted");
-    }
+    EndStep("Socket send aborted");
 }
 
 std::string TPowersock::ReadLn()
 {
     ReportStatus(8, "ReadLn");
-    TimerOn();
     std::size_t taken = 0;
     std::size_t lineEnd = 0; // one past the line feed; 0 = none seen
-    try {
+    bool closed = false;
+    Timed([&] {
         while (!Canceled) {
             if (taken == kChunk)
                 throw ERangeError();
             const ssize_t n = ::recv(fd_, buffer_.data() + taken, kChunk - taken, MSG_PEEK | MSG_DONTWAIT);
             if (n == 0) {
-                TimerOff();
-                return {};
+                closed = true;
+                return;
             }
-            if (n > 0) {
-                const char* from = buffer_.data() + taken;
-                if (const void* lf = std::memchr(from, '\n', static_cast<std::size_t>(n))) {
-                    lineEnd = static_cast<std::size_t>(static_cast<const char*>(lf) - buffer_.data()) + 1;
-                    break;
-                }
-                // Those bytes are already in the buffer; take them off the socket.
-                ::recv(fd_, buffer_.data() + taken, static_cast<std::size_t>(n), MSG_DONTWAIT);
-                taken += static_cast<std::size_t>(n);
-                ProcessMessages();
+            if (n < 0) {
+                if (ReceiveEnded(errno))
+                    return;
                 continue;
             }
-            LastErrorNo = SocketErrorCode(errno);
-            if (LastErrorNo == WSAENOTCONN)
-                break;
-            if (LastErrorNo != WSAEWOULDBLOCK)
-                Fail(errno);
-            WaitReadable();
+            const char* from = buffer_.data() + taken;
+            if (const void* lf = std::memchr(from, '\n', static_cast<std::size_t>(n))) {
+                lineEnd = static_cast<std::size_t>(static_cast<const char*>(lf) - buffer_.data()) + 1;
+                return;
+            }
+            // Those bytes are already in the buffer; take them off the socket.
+            ::recv(fd_, buffer_.data() + taken, static_cast<std::size_t>(n), MSG_DONTWAIT);
+            taken += static_cast<std::size_t>(n);
+            ProcessMessages();
         }
-    } catch (...) {
-        TimerOff();
-        throw;
-    }
-    TimerOff();
-    if (Canceled) {
-        Canceled = false;
-        throw EAbortError("Socket readln aborted");
-    }
+    });
+    if (closed)
+        return {};
+    EndStep("Socket readln aborted");
     if (lineEnd == 0)
         return {}; // closed in the middle of a line: as for an orderly close
     ::recv(fd_, buffer_.data() + taken, lineEnd - taken, MSG_DONTWAIT);
@@ -711,49 +729,32 @@ template <class Sink>
 void TPowersock::Capture(Sink&& sink, std::int64_t limit, const char* abortMessage)
 {
     std::int64_t total = 0;
-    try {
+    Timed([&] {
         while (!Canceled && (limit < 0 || total < limit)) {
             const ssize_t n = ::recv(fd_, buffer_.data(), kChunk, MSG_DONTWAIT);
-            if (n > 0) {
-                sink(buffer_.data(), static_cast<std::size_t>(n));
-                total += n;
-                BytesRecvd += n;
-                if (OnPacketRecvd)
-                    OnPacketRecvd();
-                TimerOn();
-                ProcessMessages();
+            if (n == 0 || (n < 0 && ReceiveEnded(errno)))
+                return;
+            if (n < 0)
                 continue;
-            }
-            if (n == 0)
-                break;
-            LastErrorNo = SocketErrorCode(errno);
-            if (LastErrorNo == WSAENOTCONN)
-                break;
-            if (LastErrorNo != WSAEWOULDBLOCK)
-                Fail(errno);
-            WaitReadable();
+            sink(buffer_.data(), static_cast<std::size_t>(n));
+            total += n;
+            BytesRecvd += n;
+            if (OnPacketRecvd)
+                OnPacketRecvd();
+            TimerOn();
+            ProcessMessages();
         }
-    } catch (...) {
-        TimerOff();
-        throw;
-    }
-    TimerOff();
-    if (Canceled) {
-        Canceled = false;
-        throw EAbortError(abortMessage);
-    }
+    });
+    EndStep(abortMessage);
 }
 
 void TPowersock::CaptureFile(const std::string& name)
 {
     ReportStatus(8, "CaptureFile");
     BytesRecvd = 0;
-    TimerOn();
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(name.c_str(), "wb"), &std::fclose);
-    if (!file) {
-        TimerOff();
+    if (!file)
         throw Exception("Cannot create file \"" + name + "\"");
-    }
     Capture(
         [&](const char* data, std::size_t size) {
             if (std::fwrite(data, 1, size, file.get()) != size)
@@ -768,7 +769,6 @@ void TPowersock::CaptureString(std::string& text, std::int64_t limit)
 {
     ReportStatus(8, "Capture String");
     BytesRecvd = 0;
-    TimerOn();
     text.clear();
     Capture([&](const char* data, std::size_t size) { text.append(data, size); }, limit, "Socket capture aborted");
 }

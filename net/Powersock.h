@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <cstdint>
+#include <sys/types.h>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -143,7 +144,11 @@ private:
     void WaitReadable();
     void WaitWritable();
     void ProcessMessages();
-    int Fail(int err);
+    void Fail(int err);
+    void Timed(const std::function<void()>& step);
+    void EndStep(const char* abortMessage);
+    ssize_t SendSome(const char* data, std::size_t size);
+    bool ReceiveEnded(int err);
     template <class Sink> void Capture(Sink&& sink, std::int64_t limit, const char* abortMessage);
 
     int fd_ = -1;
