@@ -348,28 +348,29 @@ void TPowersock::WaitUntil(const std::function<bool()>& done)
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
-void TPowersock::WaitReadable()
+// Until the notifier's handler disarms it (the socket is ready or closed),
+// or the step is canceled.
+void TPowersock::WaitReady(QSocketNotifier* notifier, bool& armed)
 {
     if (fd_ < 0)
         return;
-    readArmed_ = true;
-    readNotifier_->setEnabled(true);
-    WaitUntil([this] { return !readArmed_ || Canceled; });
-    readArmed_ = false;
-    readNotifier_->setEnabled(false);
+    armed = true;
+    notifier->setEnabled(true);
+    WaitUntil([&] { return !armed || Canceled; });
+    armed = false;
+    notifier->setEnabled(false);
+}
+
+void TPowersock::WaitReadable()
+{
+    WaitReady(readNotifier_, readArmed_);
     if (const int err = std::exchange(pendingError_, 0))
         Fail(err);
 }
 
 void TPowersock::WaitWritable()
 {
-    if (fd_ < 0)
-        return;
-    writeArmed_ = true;
-    writeNotifier_->setEnabled(true);
-    WaitUntil([this] { return !writeArmed_ || Canceled; });
-    writeArmed_ = false;
-    writeNotifier_->setEnabled(false);
+    WaitReady(writeNotifier_, writeArmed_);
 }
 
 void TPowersock::ProcessMessages()

@@ -141,6 +141,7 @@ private:
     void ReadReady();
     void LookupDone(unsigned id, std::uint32_t address);
     void WaitUntil(const std::function<bool()>& done);
+    void WaitReady(QSocketNotifier* notifier, bool& armed);
     void WaitReadable();
     void WaitWritable();
     void ProcessMessages();
