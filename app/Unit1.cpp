@@ -32,6 +32,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
 
     connect(ui.Q1, &QAction::triggered, this, [this] { close(); });
 
+    WireTransfer();
     WireCommands();
     WireResults();
     WireAnalysis();

@@ -17,6 +17,7 @@ public:
     // The components, reachable by the other windows as Form1->ui.ComboBox1.
     Ui::TForm1 ui;
     QTimer* Timer1 = nullptr;
+    class TNMHTTP* NMHTTP1 = nullptr;
 
     // Dropped files, in drop order: count to the status bar, each path to the box.
     void WMDropFiles(const QStringList& paths);
@@ -36,6 +37,7 @@ private:
     void WireCommands(); // app/Unit1.cpp: show, close, clear, open, clock, menu
     void WireResults();  // analysis/ResultsDisplay.cpp: table, chart, toggles, print
     void WireAnalysis(); // analysis/RunAnalysis.cpp: "ミレロ", "中止", title pick
+    void WireTransfer(); // net/TransferStatus.cpp: NMHTTP1 and its status texts
 
     bool shown_ = false;
 };
