@@ -43,8 +43,11 @@ void Fill(PriceChart& chart, int bids)
     chart.AddXY(static_cast<double>(now), price, SJ("現在"), QColor(0, 128, 0));
     const qint64 end = start + 7 * 86400;
     chart.AddXY(static_cast<double>(end), 9000, Label(end), QColor(0, 0, 255));
-    chart.SetFootLines({std::string(SJ("商品:ヴィンテージ 機械式腕時計 1960年代 手巻き 稼働品 オーバーホール済み 箱付き 予測:￥9,000 確度:71%")),
-                        std::string(SJ("開始:6月10日 21時00分 終了:6月17日 21時00分 入札件数:20 希望落札価格:(未設定) 現在の価格:8,000 出品ID:x123456789 出品者ID:watch_shop_tokyo"))});
+    chart.SetFootLines({std::string(SJ("商品:ヴィンテージ 機械式腕時計 1960年代 手巻き 稼働品 "
+                                       "オーバーホール済み 箱付き 予測:￥9,000 確度:71%")),
+                        std::string(SJ("開始:6月10日 21時00分 終了:6月17日 21時00分 入札件数:20 "
+                                       "希望落札価格:(未設定) 現在の価格:8,000 出品ID:x123456789 "
+                                       "出品者ID:watch_shop_tokyo"))});
 }
 
 } // namespace
@@ -82,7 +85,10 @@ int main(int argc, char** argv)
             for (bool marks : {false, true}) {
                 chart.SetView3D(view3D);
                 chart.SetMarksVisible(marks);
-                const QString name = QStringLiteral("%1/chart-%2-%3%4").arg(dir).arg(bids).arg(view3D ? "3d" : "flat").arg(marks ? "-marks" : "");
+                const QString name = QStringLiteral("%1/chart-%2-%3%4")
+                                         .arg(dir)
+                                         .arg(bids)
+                                         .arg(view3D ? "3d" : "flat", marks ? "-marks" : "");
                 chart.ExportPng(name + QStringLiteral(".png"), QSize(917, 260));
                 chart.ExportPng(name + QStringLiteral("-page.png"), QSize(1047, 698));
             }
@@ -106,7 +112,7 @@ int main(int argc, char** argv)
     }
     Fill(chart, 20);
     std::vector<std::string> foot = chart.FootLines();
-    foot[0].insert(foot[0].find(SJ(" 予測")), SJ(" 国内正規品 文字盤美品 風防交換済み 付属品多数 即決歓迎 早い者勝ち"));
+    foot[0].insert(foot[0].find(SJ(" 予測")), SJ(" 国内正規品 文字盤美品 風防交換済み 付属品多数 即決歓迎"));
     chart.SetFootLines(foot);
     chart.ExportPng(dir + QStringLiteral("/chart-20-long-foot.png"), QSize(917, 240));
     chart.SetView3D(true);

@@ -5,7 +5,6 @@
 #include <QLocale>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QTextLayout>
@@ -229,7 +228,8 @@ ChartLayout LayoutChart(const ChartModel& model, const QRectF& area, const QFont
         for (const std::string& line : model.footLines)
             texts.push_back(QStr(line));
         const double width = area.width() - 2 * kMargin;
-        const double maxHeight = std::max(area.height() * 0.35, 2 * QFontMetricsF(PixelFont(base, kFootMinPx)).lineSpacing());
+        const double minLine = QFontMetricsF(PixelFont(base, kFootMinPx)).lineSpacing();
+        const double maxHeight = std::max(area.height() * 0.35, 2 * minLine);
         std::vector<QString> lines = FitFoot(texts, base, width, maxHeight, L.footFont);
         const QFontMetricsF fm(L.footFont);
         double y = bottom - lines.size() * fm.lineSpacing();
@@ -317,7 +317,8 @@ ChartLayout LayoutChart(const ChartModel& model, const QRectF& area, const QFont
                 continue;
             const double w = labelFm.horizontalAdvance(labels[i]);
             const double x = L.Map(pts[i].x, 0).x();
-            spans[i] = KeepInside(QRectF(x - w / 2, bottom + kTick + 1, w, labelFm.height()), area.left(), area.right());
+            const QRectF r(x - w / 2, bottom + kTick + 1, w, labelFm.height());
+            spans[i] = KeepInside(r, area.left(), area.right());
         }
         for (int i : ThinRects(spans, priority, kLabelGap))
             L.xLabels.push_back({spans[i], labels[i], i});
@@ -418,8 +419,8 @@ void DrawSeries(QPainter& p, const ChartModel& model, const ChartLayout& L)
     const QPointF d = L.depth;
     p.save();
     // Values below 0 (the fixed minimum) stay inside the plot.
-    p.setClipRect(QRectF(QPointF(L.front.left(), L.front.top() + d.y()), QPointF(L.front.right() + d.x(), L.front.bottom()))
-                      .adjusted(-2, -2, 2, 2));
+    const QRectF& f = L.front;
+    p.setClipRect(QRectF(QPointF(f.left(), f.top() + d.y()), QPointF(f.right() + d.x(), f.bottom())).adjusted(-2, -2, 2, 2));
     if (pts.size() == 1) {
         p.setPen(Qt::NoPen);
         p.setBrush(model.ColourOf(pts[0]));

@@ -1,6 +1,5 @@
 #include <QApplication>
 #include <QFontMetricsF>
-#include <QImage>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
@@ -11,7 +10,6 @@
 
 #include "app/Text.h"
 #include "tests/support/Boxes.h"
-#include "tests/support/Sandbox.h"
 #include "ui/PriceChart.h"
 #include "ui/Sjis.h"
 
@@ -20,44 +18,44 @@ namespace {
 const QColor kGreen(0, 128, 0);
 const QColor kBlue(0, 0, 255);
 const QRectF kWindowArea(0, 0, 917, 260);
-constexpr double kDay = 86400;
+QFont Font() { return QApplication::font(); }
 
-// bids at prices rising from 1,000 to 8,000 yen over five days, then the
-// "now" point and the forecast two days after the last bid.
+// bids rising from 1,000 to 8,000 yen over five days, then "now" and the
+// forecast two days later.
 ChartModel Auction(int bids)
 {
     ChartModel m;
     m.title = std::string(SJ("入札価格推移"));
     m.bottomTitle = std::string(SJ("入札日時"));
     m.leftTitle = std::string(SJ("入札金額（円)"));
-    const double start = 1718053200;
-    for (int i = 0; i < bids; ++i) {
-        const double t = start + 5 * kDay * i / bids;
-        m.Add({t, std::round(1000 + 7000.0 * i / std::max(1, bids - 1)), Format("6/%d %02d:%02d", 10 + i * 5 / bids, i % 24, i % 60), {}});
-    }
-    m.Add({start + 5 * kDay, 8000, std::string(SJ("現在")), kGreen});
-    m.Add({start + 7 * kDay, 9500, "6/17 21:00", kBlue});
+    const double start = 1718053200, day = 86400;
+    for (int i = 0; i < bids; ++i)
+        m.Add({start + 5 * day * i / bids, std::round(1000 + 7000.0 * i / std::max(1, bids - 1)),
+               Format("6/%d %02d:%02d", 10 + i * 5 / bids, i % 24, i % 60), {}});
+    m.Add({start + 5 * day, 8000, std::string(SJ("現在")), kGreen});
+    m.Add({start + 7 * day, 9500, "6/17 21:00", kBlue});
+    m.footLines = {std::string(SJ("商品:ヴィンテージ 機械式腕時計 1960年代 手巻き 稼働品 オーバーホール済み "
+                                  "純正ベルト 箱と保証書付き 予測:￥9,500 確度:71%")),
+                   std::string(SJ("開始:6月10日 21時00分 終了:6月17日 21時00分 入札件数:20 希望落札価格:(未設定) "
+                                  "現在の価格:8,000 出品ID:x123456789 出品者ID:watch_shop_tokyo"))};
     return m;
 }
 
-std::vector<std::string> LongFoot()
+void Fill(PriceChart& chart, const ChartModel& m)
 {
-    return {std::string(SJ("商品:ヴィンテージ 機械式腕時計 1960年代 手巻き 稼働品 オーバーホール済み 純正ベルト 箱と保証書付き 送料無料 予測:￥9,500 確度:71%")),
-            std::string(SJ("開始:6月10日 21時00分 終了:6月17日 21時00分 入札件数:20 希望落札価格:(未設定) 現在の価格:8,000 出品ID:x123456789 出品者ID:watch_shop_tokyo"))};
+    for (const ChartPoint& p : m.points)
+        chart.AddXY(p.x, p.y, p.label, p.colour);
+    chart.SetFootLines(m.footLines);
 }
 
-void ExpectApart(const std::vector<ChartLayout::Text>& texts, const char* what)
+void ExpectApartAndInside(const std::vector<ChartLayout::Text>& texts, const QRectF& area)
 {
-    for (std::size_t i = 0; i < texts.size(); ++i)
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        EXPECT_TRUE(area.contains(texts[i].rect)) << texts[i].text.toStdString();
         for (std::size_t j = i + 1; j < texts.size(); ++j)
             EXPECT_FALSE(texts[i].rect.intersects(texts[j].rect))
-                << what << " " << texts[i].text.toStdString() << " covers " << texts[j].text.toStdString();
-}
-
-void ExpectInside(const std::vector<ChartLayout::Text>& texts, const QRectF& area)
-{
-    for (const ChartLayout::Text& t : texts)
-        EXPECT_TRUE(area.contains(t.rect)) << t.text.toStdString();
+                << texts[i].text.toStdString() << " covers " << texts[j].text.toStdString();
+    }
 }
 
 int Count(const QImage& image, const std::function<bool(QColor)>& pick)
@@ -69,15 +67,8 @@ int Count(const QImage& image, const std::function<bool(QColor)>& pick)
     return n;
 }
 
-bool Reddish(QColor c)
-{
-    return c.red() > 150 && c.green() < 80 && c.blue() < 80;
-}
-
-bool Inked(QColor c)
-{
-    return c.lightness() < 200;
-}
+bool Reddish(QColor c) { return c.red() > 150 && c.green() < 80 && c.blue() < 80; }
+bool Inked(QColor c) { return c.lightness() < 200; }
 
 } // namespace
 
@@ -93,142 +84,94 @@ TEST(PriceChartTest, KeepsPointsInTimeOrderAndEqualTimesInAddOrder)
     for (const ChartPoint& p : chart.Points())
         order += p.label;
     EXPECT_EQ(order, "abcde");
-    EXPECT_EQ(chart.Model().ColourOf(chart.Points()[0]), QColor(Qt::red));
     EXPECT_EQ(chart.Model().ColourOf(chart.Points()[3]), kGreen);
     // Bid points follow the series colour, also when it changes later.
+    EXPECT_EQ(chart.Model().ColourOf(chart.Points()[0]), QColor(Qt::red));
     chart.SetSeriesColour(Qt::darkMagenta);
     EXPECT_EQ(chart.Model().ColourOf(chart.Points()[0]), QColor(Qt::darkMagenta));
-    chart.Clear();
-    EXPECT_TRUE(chart.Points().empty());
 }
 
 TEST(PriceChartTest, ScaleStepsAreOneTwoOrFiveTimesAPowerOfTenAndCoverTheData)
 {
-    EXPECT_EQ(NiceStep(1), 1);
     EXPECT_EQ(NiceStep(1.01), 2);
     EXPECT_EQ(NiceStep(2100), 5000);
-    EXPECT_EQ(NiceStep(5000), 5000);
     EXPECT_EQ(NiceStep(5001), 10000);
-    EXPECT_EQ(NiceStep(0.3), 0.5);
-    for (double top : {1.0, 7.0, 999.0, 1000.0, 1234.0, 8000.0, 9500.0, 99999.0, 1e9, 2147483647.0})
+    for (double top : {0.0, 1.0, 7.0, 999.0, 1000.0, 1234.0, 8000.0, 9500.0, 99999.0, 1e9, 2147483647.0})
         for (int steps = 1; steps <= 10; ++steps) {
             const ChartScale s = ScaleFor(top, steps);
             const double mantissa = s.step / std::pow(10.0, std::floor(std::log10(s.step)));
-            EXPECT_TRUE(std::fabs(mantissa - 1) < 1e-9 || std::fabs(mantissa - 2) < 1e-9 || std::fabs(mantissa - 5) < 1e-9)
-                << s.step;
+            EXPECT_TRUE(std::fabs(mantissa - 1) < 1e-9 || std::fabs(mantissa - 2) < 1e-9 ||
+                        std::fabs(mantissa - 5) < 1e-9);
             EXPECT_GE(s.step, 1); // whole yen
             EXPECT_GT(s.max, top);
             EXPECT_LE(std::lround(s.max / s.step), steps) << top << " in " << steps;
             EXPECT_NEAR(s.max / s.step, std::round(s.max / s.step), 1e-9);
         }
-    // Nothing to show, or only prices of 0: still a readable axis above 0.
-    EXPECT_GT(ScaleFor(0, 5).max, 0);
 }
 
-TEST(PriceChartTest, MapsTheDataOntoTheFrontPlane)
-{
-    const ChartModel m = Auction(20);
-    const ChartLayout L = LayoutChart(m, kWindowArea, QApplication::font());
-    EXPECT_EQ(L.Map(m.points.front().x, 0), L.front.bottomLeft());
-    EXPECT_EQ(L.Map(m.points.back().x, L.scale.max), L.front.topRight());
-    EXPECT_EQ(L.xMin, m.points.front().x);
-    EXPECT_EQ(L.xMax, m.points.back().x);
-    EXPECT_GT(L.scale.max, 9500);
-    // The tick labels run from 0 upwards, grouped in thousands, bottom to top.
-    ASSERT_GE(L.yLabels.size(), 3u);
-    EXPECT_EQ(L.yLabels.front().text, QStringLiteral("0"));
-    EXPECT_EQ(L.yLabels[1].text, QLocale(QLocale::Japanese).toString(qlonglong(L.scale.step)));
-    for (std::size_t i = 1; i < L.yLabels.size(); ++i)
-        EXPECT_LT(L.yLabels[i].rect.bottom(), L.yLabels[i - 1].rect.top());
-    EXPECT_TRUE(kWindowArea.contains(L.front));
-    EXPECT_TRUE(kWindowArea.contains(L.front.translated(L.depth)));
-}
-
-TEST(PriceChartTest, ThreeDimensionalViewTakesItsDepthFromTheFrontPlane)
+TEST(PriceChartTest, MapsTheDataOntoTheFrontPlaneWithTheBackWallBehindIt)
 {
     ChartModel m = Auction(20);
     m.view3D = false;
-    const ChartLayout flat = LayoutChart(m, kWindowArea, QApplication::font());
+    const ChartLayout flat = LayoutChart(m, kWindowArea, Font());
     m.view3D = true;
-    const ChartLayout deep = LayoutChart(m, kWindowArea, QApplication::font());
+    const ChartLayout L = LayoutChart(m, kWindowArea, Font());
+    EXPECT_EQ(L.Map(m.points.front().x, 0), L.front.bottomLeft());
+    EXPECT_EQ(L.Map(m.points.back().x, L.scale.max), L.front.topRight());
+    ASSERT_GE(L.yLabels.size(), 3u);
+    EXPECT_EQ(L.yLabels[1].text, QLocale(QLocale::Japanese).toString(qlonglong(L.scale.step)));
+    EXPECT_LT(L.yLabels[1].rect.bottom(), L.yLabels[0].rect.top());
+    // Oblique projection: the back wall up and to the right, where the flat plot ends.
     EXPECT_EQ(flat.depth, QPointF(0, 0));
-    EXPECT_GT(deep.depth.x(), 2);
-    EXPECT_EQ(deep.depth.y(), -deep.depth.x());
-    // The back wall sits where the flat plot ends.
-    EXPECT_DOUBLE_EQ(deep.front.top() + deep.depth.y(), flat.front.top());
-    EXPECT_TRUE(kWindowArea.contains(deep.front.translated(deep.depth)));
+    EXPECT_GT(L.depth.x(), 2);
+    EXPECT_EQ(L.depth.y(), -L.depth.x());
+    EXPECT_DOUBLE_EQ(L.front.top() + L.depth.y(), flat.front.top());
+    EXPECT_TRUE(kWindowArea.contains(L.front.translated(L.depth)));
 }
 
-TEST(PriceChartTest, PointLabelsAndMarksAreThinnedNeverDrawnOverEachOther)
+TEST(PriceChartTest, LabelsAndMarksAreThinnedAndKeepClearOfTheControls)
 {
-    for (int bids : {20, 300, 1024}) {
-        for (bool view3D : {true, false}) {
-            ChartModel m = Auction(bids);
-            m.view3D = view3D;
-            m.marksVisible = true;
-            for (QRectF area : {kWindowArea, QRectF(0, 0, 1047, 698), QRectF(30, 40, 300, 200)}) {
-                const ChartLayout L = LayoutChart(m, area, QApplication::font());
+    const QRectF controls(8, 4, 212, 24); // check boxes and print button on the chart
+    for (int bids : {20, 300, 1024})
+        for (bool view3D : {true, false})
+            for (QRectF area : {kWindowArea, QRectF(0, 0, 1047, 698), QRectF(0, 0, 300, 220)}) {
                 SCOPED_TRACE(testing::Message() << bids << " bids, " << area.width() << " wide, 3D " << view3D);
-                ExpectApart(L.xLabels, "label");
-                ExpectApart(L.marks, "mark");
-                ExpectInside(L.xLabels, area);
-                ExpectInside(L.marks, area);
+                ChartModel m = Auction(bids);
+                m.view3D = view3D;
+                m.marksVisible = true;
+                const ChartLayout L = LayoutChart(m, area, Font(), controls);
+                ExpectApartAndInside(L.xLabels, area);
+                ExpectApartAndInside(L.marks, area);
                 ASSERT_GE(L.xLabels.size(), 2u);
-                EXPECT_EQ(L.xLabels.back().point, static_cast<int>(m.points.size()) - 1); // the forecast
-                EXPECT_EQ(L.xLabels.back().text, QStringLiteral("6/17 21:00"));
+                EXPECT_EQ(L.xLabels.back().text, QStringLiteral("6/17 21:00")); // the forecast's
                 EXPECT_EQ(L.marks.back().text, QStringLiteral("9,500"));
-                for (std::size_t i = 1; i < L.xLabels.size(); ++i)
-                    EXPECT_LT(L.xLabels[i - 1].point, L.xLabels[i].point);
                 if (area.width() > 900) {
-                    EXPECT_TRUE(std::any_of(L.xLabels.begin(), L.xLabels.end(),
-                                            [](const ChartLayout::Text& t) { return t.text == QStr(SJ("現在")); }));
                     EXPECT_GE(L.xLabels.size(), 8u);
+                    EXPECT_EQ(L.xLabels[L.xLabels.size() - 2].text, QStr(SJ("現在")));
                 }
+                EXPECT_FALSE(L.title.rect.intersects(controls));
+                EXPECT_FALSE(L.front.united(L.front.translated(L.depth)).intersects(controls));
+                for (const auto* texts : {&L.yLabels, &L.marks})
+                    for (const ChartLayout::Text& t : *texts)
+                        EXPECT_FALSE(t.rect.intersects(controls)) << t.text.toStdString();
             }
-        }
-    }
-    // Labels of points with the same time cannot both be shown.
-    ChartModel same;
-    same.Add({100, 1, "6/10 21:00", {}});
-    same.Add({100, 2, "6/10 21:00", {}});
-    EXPECT_EQ(LayoutChart(same, kWindowArea, QApplication::font()).xLabels.size(), 1u);
-}
-
-TEST(PriceChartTest, TitleAndPlotKeepClearOfTheControlsOnTheChart)
-{
-    const QRectF controls(8, 4, 212, 24);
-    for (bool view3D : {true, false}) {
-        ChartModel m = Auction(20);
-        m.view3D = view3D;
-        m.marksVisible = true;
-        for (QRectF area : {kWindowArea, QRectF(0, 0, 300, 260)}) {
-            const ChartLayout L = LayoutChart(m, area, QApplication::font(), controls);
-            EXPECT_FALSE(L.title.rect.intersects(controls));
-            EXPECT_FALSE(L.front.translated(L.depth).united(L.front).intersects(controls));
-            for (const auto* texts : {&L.yLabels, &L.marks})
-                for (const ChartLayout::Text& t : *texts)
-                    EXPECT_FALSE(t.rect.intersects(controls)) << t.text.toStdString();
-        }
-    }
 }
 
 TEST(PriceChartTest, LongFootLinesWrapOrShrinkButLoseNoText)
 {
     ChartModel m = Auction(20);
-    m.footLines = LongFoot();
     m.footLines[0] += std::string(SJ("とても長い商品名")) + std::string(300, 'x');
     std::string want;
     for (const std::string& line : m.footLines)
         want += Utf8FromSjis(line);
     std::erase(want, ' ');
     for (QRectF area : {kWindowArea, QRectF(0, 0, 1047, 698), QRectF(0, 0, 500, 400)}) {
-        const ChartLayout L = LayoutChart(m, area, QApplication::font());
+        const ChartLayout L = LayoutChart(m, area, Font());
         ASSERT_GE(L.foot.size(), 2u);
         std::string got;
-        const QFontMetricsF fm(L.footFont);
         for (const ChartLayout::Text& t : L.foot) {
             got += t.text.toStdString();
-            EXPECT_LE(fm.horizontalAdvance(t.text), area.width()) << t.text.toStdString();
+            EXPECT_LE(QFontMetricsF(L.footFont).horizontalAdvance(t.text), area.width());
             EXPECT_TRUE(area.contains(t.rect));
         }
         std::erase(got, ' ');
@@ -242,52 +185,36 @@ TEST(PriceChartTest, LongFootLinesWrapOrShrinkButLoseNoText)
 
 TEST(PriceChartTest, OddSeriesStillGiveAUsableLayout)
 {
-    const QFont font = QApplication::font();
-    ChartModel empty = Auction(0);
-    empty.points.clear();
-    ChartLayout L = LayoutChart(empty, kWindowArea, font);
+    ChartModel m;
+    ChartLayout L = LayoutChart(m, kWindowArea, Font());
     EXPECT_TRUE(L.xLabels.empty());
     EXPECT_GE(L.yLabels.size(), 2u);
-    EXPECT_GT(L.front.width(), 500);
 
-    ChartModel one;
-    one.Add({1718053200, 1500, "6/10 21:00", {}});
-    L = LayoutChart(one, kWindowArea, font);
+    m.Add({1718053200, 1500, "6/10 21:00", {}}); // alone: in the middle
+    L = LayoutChart(m, kWindowArea, Font());
     EXPECT_NEAR(L.Map(1718053200, 0).x(), L.front.center().x(), 0.5);
-    EXPECT_EQ(L.xLabels.size(), 1u);
 
-    ChartModel flat = Auction(50);
-    for (ChartPoint& p : flat.points)
-        p.y = 3000;
-    L = LayoutChart(flat, kWindowArea, font);
-    EXPECT_GT(L.scale.max, 3000);
-    EXPECT_LT(L.Map(0, 3000).y(), L.front.bottom() - 10);
+    for (double price : {3000.0, 0.0}) { // all equal: above the floor, unless 0
+        m = Auction(50);
+        for (ChartPoint& p : m.points)
+            p.y = price;
+        L = LayoutChart(m, kWindowArea, Font());
+        EXPECT_GT(L.scale.max, price);
+        EXPECT_EQ(L.Map(0, price).y() == L.front.bottom(), price == 0);
+    }
 
-    for (ChartPoint& p : flat.points)
-        p.y = 0;
-    L = LayoutChart(flat, kWindowArea, font);
-    EXPECT_GT(L.scale.max, 0);
-    EXPECT_EQ(L.Map(0, 0).y(), L.front.bottom());
-
-    // A price of a billion yen: its grouped tick labels fit beside the plot.
-    ChartModel huge = Auction(20);
-    huge.points.back().y = 1e9;
-    L = LayoutChart(huge, kWindowArea, font);
+    m.points.back().y = 1e9; // grouped tick labels still beside the plot
+    m.marksVisible = true;
+    L = LayoutChart(m, kWindowArea, Font());
     EXPECT_EQ(L.yLabels.back().text, QLocale(QLocale::Japanese).toString(qlonglong(L.scale.max)));
-    EXPECT_GT(L.scale.max, 1e9);
-    ExpectInside(L.yLabels, kWindowArea);
     for (const ChartLayout::Text& t : L.yLabels)
-        EXPECT_LT(t.rect.right(), L.front.left());
+        EXPECT_TRUE(kWindowArea.contains(t.rect) && t.rect.right() < L.front.left());
 
-    // Far too small a chart still lays out forwards and draws.
-    huge.footLines = LongFoot();
-    huge.marksVisible = true;
-    L = LayoutChart(huge, QRectF(0, 0, 40, 30), font);
-    EXPECT_GT(L.front.width(), 0);
-    EXPECT_GT(L.front.height(), 0);
+    L = LayoutChart(m, QRectF(0, 0, 40, 30), Font()); // far too small, still forwards
+    EXPECT_TRUE(L.front.width() > 0 && L.front.height() > 0);
     QImage image(40, 30, QImage::Format_ARGB32_Premultiplied);
     QPainter p(&image);
-    PaintChart(p, huge, L);
+    PaintChart(p, m, L);
 }
 
 TEST(PriceChartTest, SegmentsTakeTheColourOfThePointTheyLeadInto)
@@ -303,8 +230,7 @@ TEST(PriceChartTest, SegmentsTakeTheColourOfThePointTheyLeadInto)
     const QImage image = chart.RenderImage(size);
     const ChartLayout L = LayoutChart(chart.Model(), QRectF(QPoint(), size), chart.font());
     auto middle = [&](int i) {
-        const ChartPoint& a = chart.Points()[i - 1];
-        const ChartPoint& b = chart.Points()[i];
+        const ChartPoint &a = chart.Points()[i - 1], &b = chart.Points()[i];
         const QPointF m = (L.Map(a.x, a.y) + L.Map(b.x, b.y)) / 2;
         return image.pixelColor(int(std::floor(m.x())), int(std::floor(m.y())));
     };
@@ -316,30 +242,21 @@ TEST(PriceChartTest, SegmentsTakeTheColourOfThePointTheyLeadInto)
 TEST(PriceChartTest, ViewAndMarksChangeThePictureAndEveryCaseDraws)
 {
     PriceChart chart;
-    chart.SetTitle(SJ("入札価格推移"));
     const QSize size(917, 260);
-    const QImage blank = chart.RenderImage(size);
-    EXPECT_GT(Count(blank, Inked), 500); // axes, ticks and title without data
+    EXPECT_GT(Count(chart.RenderImage(size), Inked), 300); // axes without data
 
-    const ChartModel m = Auction(20);
-    for (const ChartPoint& p : m.points)
-        chart.AddXY(p.x, p.y, p.label, p.colour);
-    chart.SetFootLines(LongFoot());
+    Fill(chart, Auction(20));
     EXPECT_TRUE(chart.View3D());
     const QImage deep = chart.RenderImage(size);
     chart.SetView3D(false);
     const QImage flat = chart.RenderImage(size);
     chart.SetMarksVisible(true);
-    const QImage marked = chart.RenderImage(size);
-    EXPECT_NE(deep, flat);
-    EXPECT_NE(flat, marked);
+    ASSERT_TRUE(chart.ExportPng(QStringLiteral("chart.png"), size));
+    const QImage marked(QStringLiteral("chart.png"));
+    EXPECT_EQ(marked.size(), size);
     EXPECT_GT(Count(deep, Reddish), 2 * Count(flat, Reddish)); // the ribbon has a face
     EXPECT_GT(Count(marked, [](QColor c) { return c == QColor(0xff, 0xff, 0xe1); }), 200);
-
-    ASSERT_TRUE(chart.ExportPng(QStringLiteral("chart.png"), size));
-    const QImage saved(QStringLiteral("chart.png"));
-    EXPECT_EQ(saved.size(), size);
-    EXPECT_EQ(saved.convertToFormat(marked.format()), marked);
+    EXPECT_NE(flat, marked.convertToFormat(flat.format()));
 
     chart.Clear();
     chart.AddXY(5, 700, "only");
@@ -349,11 +266,7 @@ TEST(PriceChartTest, ViewAndMarksChangeThePictureAndEveryCaseDraws)
 TEST(PriceChartTest, PrintsTheChartOntoALandscapePage)
 {
     PriceChart chart;
-    chart.SetTitle(SJ("入札価格推移"));
-    for (const ChartPoint& p : Auction(20).points)
-        chart.AddXY(p.x, p.y, p.label, p.colour);
-    chart.SetFootLines(LongFoot());
-
+    Fill(chart, Auction(20));
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setPageOrientation(QPageLayout::Landscape);
@@ -361,12 +274,10 @@ TEST(PriceChartTest, PrintsTheChartOntoALandscapePage)
     ASSERT_TRUE(chart.Print(printer));
 
     QProcess pdftoppm;
-    pdftoppm.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("40"), QStringLiteral("-png"),
-                                               QStringLiteral("-singlefile"), QStringLiteral("chart.pdf"), QStringLiteral("page")});
+    pdftoppm.start(QStringLiteral("pdftoppm"), QStringLiteral("-r 40 -png -singlefile chart.pdf page").split(' '));
     ASSERT_TRUE(pdftoppm.waitForFinished(30000)) << "pdftoppm (poppler-utils) is needed";
     ASSERT_EQ(pdftoppm.exitCode(), 0) << pdftoppm.readAllStandardError().toStdString();
     const QImage page(QStringLiteral("page.png"));
-    ASSERT_FALSE(page.isNull());
     EXPECT_GT(page.width(), page.height());
     EXPECT_GT(Count(page, Reddish), 300);
     EXPECT_GT(Count(page, [](QColor c) { return c.blue() > 200 && c.red() < 60; }), 30);
@@ -379,13 +290,11 @@ TEST(PriceChartTest, PrintPreviewIsModalLandscapeOwnedAndFreedAfterwards)
     PriceChart* chart = new PriceChart(&owner);
     chart->AddXY(0, 1000, "a");
     chart->AddXY(100, 2000, "b");
-    owner.show();
     bool seen = false;
     boxes::WhenModal([&](QWidget* modal) {
         if (auto* dialog = qobject_cast<QPrintPreviewDialog*>(modal)) {
             seen = true;
             EXPECT_EQ(dialog->parentWidget(), &owner);
-            EXPECT_TRUE(dialog->isModal());
             EXPECT_EQ(dialog->printer()->pageLayout().orientation(), QPageLayout::Landscape);
             auto* preview = dialog->findChild<QPrintPreviewWidget*>();
             EXPECT_TRUE(preview && preview->pageCount() == 1); // the chart was drawn into it
