@@ -1,6 +1,6 @@
 // Times laying out and painting the price chart with a full bid log (1,024 bids
 // and the two forecast points) and writes sample pictures for a person to look at:
-//   chart_bench [OUTDIR]
+//   bench_chart [OUTDIR]
 #include <QApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
