@@ -7,6 +7,7 @@
 #include "app/Registry.h"
 #include "app/Text.h"
 #include "tests/app/ChildProcess.h"
+#include "tests/support/StoredSettings.h"
 
 namespace {
 
@@ -23,17 +24,9 @@ AuctionList MakeList(int count, const std::string& tag)
     return list;
 }
 
-std::string StoredText(const std::string& name)
+std::optional<std::string> StoredText(const std::string& name)
 {
-    std::string text;
-    ReadRegistryText(HKEY_LOCAL_MACHINE, kMireloListKey, name, text);
-    return text;
-}
-
-void StoreListNum(std::int32_t count)
-{
-    ASSERT_EQ(CreateRegistryKey(HKEY_LOCAL_MACHINE, kMireloKey), 0);
-    ASSERT_EQ(WriteRegistryNumber(HKEY_LOCAL_MACHINE, kMireloKey, "ListNum", count), 0);
+    return stored::Text(name, kMireloListKey);
 }
 
 } // namespace
@@ -73,19 +66,19 @@ TEST(AuctionListTest, StoredCountDecidesHowManyEntriesLoad)
     EXPECT_EQ(loaded.count, 0) << "fresh machine";
 
     // A count without the "List" key: that many empty entries.
-    StoreListNum(3);
+    ASSERT_TRUE(stored::SetNumber("ListNum", 3));
     ReadAuctionList(loaded);
     ASSERT_EQ(loaded.count, 3);
     EXPECT_EQ(loaded.entries[2].Title, "");
     EXPECT_EQ(loaded.entries[2].Url, "");
 
     ASSERT_TRUE(StoreAuctionList(MakeList(256, "x"), true));
-    StoreListNum(300);
+    ASSERT_TRUE(stored::SetNumber("ListNum", 300));
     ReadAuctionList(loaded);
     ASSERT_EQ(loaded.count, 256) << "never beyond the list's room";
     EXPECT_EQ(loaded.entries[255].Title, "x title 255");
 
-    StoreListNum(-1);
+    ASSERT_TRUE(stored::SetNumber("ListNum", -1));
     ReadAuctionList(loaded);
     EXPECT_EQ(loaded.count, 0);
 }

@@ -6,27 +6,14 @@
 #include "app/Text.h"
 #include "tests/app/ChildProcess.h"
 #include "tests/support/Sandbox.h"
+#include "tests/support/StoredSettings.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
 constexpr HKEY kRoot = HKEY_LOCAL_MACHINE;
-
-std::int32_t Number(std::string_view name, std::int32_t fallback = -99, std::string_view key = kMireloKey)
-{
-    std::int32_t value = fallback;
-    ReadRegistryNumber(kRoot, key, name, value);
-    return value;
-}
-
-std::string Text(std::string_view name, std::string_view key = kMireloKey)
-{
-    std::string text;
-    ReadRegistryText(kRoot, key, name, text);
-    return text;
-}
-
+using stored::Number;
+using stored::Text;
 } // namespace
 
 TEST(RegistryTest, FreshMachineReadsFailLeavingDefaultsAndCreateNoFile)
@@ -47,7 +34,7 @@ TEST(RegistryTest, WritesNeedAnExistingKeyAndKeyCreationMakesTheKeysAbove)
 {
     EXPECT_EQ(WriteRegistryNumber(kRoot, kMireloKey, "ListNum", 3), 1);
     EXPECT_EQ(WriteRegistryText(kRoot, kMireloListKey, "Title000", "a"), 1);
-    EXPECT_EQ(Number("ListNum"), -99);
+    EXPECT_EQ(Number("ListNum"), std::nullopt);
 
     EXPECT_EQ(CreateRegistryKey(kRoot, kMireloListKey), 0);
     EXPECT_EQ(CreateRegistryKey(kRoot, kMireloListKey), 0) << "an existing key is opened";
@@ -58,7 +45,7 @@ TEST(RegistryTest, WritesNeedAnExistingKeyAndKeyCreationMakesTheKeysAbove)
     EXPECT_EQ(Text("Title000", kMireloListKey), "a");
 
     // Keys are separate: a value of one is not seen through another, nor under another root.
-    EXPECT_EQ(Text("Title000"), "");
+    EXPECT_EQ(Text("Title000"), std::nullopt);
     std::int32_t n = 0;
     EXPECT_EQ(ReadRegistryNumber(HKEY_CURRENT_USER, kMireloKey, "ListNum", n), 1);
     EXPECT_EQ(WriteRegistryNumber(HKEY_CURRENT_USER, kMireloKey, "ListNum", 1), 1);
@@ -148,7 +135,7 @@ TEST(RegistryTest, BatchStoresAllOrNothing)
         ASSERT_EQ(WriteRegistryNumber(kRoot, kMireloKey, "Keiko", 2), 0);
         EXPECT_EQ(Number("Keiko"), 2) << "the batch sees its own writes";
     }
-    EXPECT_EQ(Number("Keiko"), -99) << "not committed: rolled back";
+    EXPECT_EQ(Number("Keiko"), std::nullopt) << "not committed: rolled back";
 
     {
         RegistryBatch batch;
@@ -157,7 +144,7 @@ TEST(RegistryTest, BatchStoresAllOrNothing)
         EXPECT_EQ(WriteRegistryNumber(kRoot, "Software\\Absent", "Keiko", 2), 1);
         EXPECT_FALSE(batch.Commit());
     }
-    EXPECT_EQ(Number("Keiko"), -99) << "one write failed: nothing stored";
+    EXPECT_EQ(Number("Keiko"), std::nullopt) << "one write failed: nothing stored";
 
     {
         RegistryBatch batch;
@@ -212,8 +199,8 @@ TEST(RegistryTest, DamagedStoreMeansDefaultsAndIsLeftAsItIs)
 {
     const std::string garbage(5000, '\x5A');
     sandbox::WriteFile(RegistryPath(), garbage);
-    EXPECT_EQ(Number("Keiko", 1), 1);
-    EXPECT_EQ(Text("ProxyHost"), "");
+    EXPECT_EQ(Number("Keiko"), std::nullopt);
+    EXPECT_EQ(Text("ProxyHost"), std::nullopt);
     EXPECT_EQ(CreateRegistryKey(kRoot, kMireloKey), 1);
     EXPECT_EQ(WriteRegistryNumber(kRoot, kMireloKey, "Keiko", 2), 1);
     EXPECT_EQ(sandbox::ReadFile(RegistryPath()), garbage);
@@ -225,7 +212,7 @@ TEST(RegistryTest, UnreachableFolderMeansDefaultsAndLostWrites)
     setenv("XDG_CONFIG_HOME", (sandbox::Dir() + "/config-file").c_str(), 1);
     EXPECT_EQ(CreateRegistryKey(kRoot, kMireloKey), 1);
     EXPECT_EQ(WriteRegistryNumber(kRoot, kMireloKey, "Keiko", 2), 1);
-    EXPECT_EQ(Number("Keiko", 1), 1);
+    EXPECT_EQ(Number("Keiko"), std::nullopt);
 }
 
 TEST(RegistryTest, StoreFollowsTheConfigFolderOfTheMoment)
