@@ -16,9 +16,6 @@ namespace {
 // Another copy may hold the write lock for a moment (its list save at close).
 constexpr int kBusyMs = 5000;
 
-// What a text read can hold: 255 bytes and the terminating zero.
-constexpr std::size_t kTextBuffer = 256;
-
 const char* const kSchema =
     "CREATE TABLE IF NOT EXISTS reg_keys("
     " root INTEGER NOT NULL, fold BLOB NOT NULL, path BLOB NOT NULL,"
@@ -89,10 +86,10 @@ bool OpenStore(SqliteDb& db, bool write)
     if (path.empty())
         return false;
     if (!write) {
-        // Reading a WAL file needs a shared-memory file beside it, which we
-        // may not be able to make; and one made while the store is read-only
-        // would keep writers out later. Nobody changes a file we may not
-        // write, so read that as it is.
+        // A store we may not change is read as the file is: reading a WAL
+        // file otherwise needs a shared-memory file beside it, which we may
+        // not be able to make, and one made in a read-only state would keep
+        // writers out later.
         if (!MayWrite(path))
             return db.Open(FileUri(path) + "?immutable=1", false, kBusyMs);
         return db.Open(path, false, kBusyMs);
@@ -103,6 +100,7 @@ bool OpenStore(SqliteDb& db, bool write)
         return false;
     // Readers then never wait for a writer; the mode stays in the file.
     db.Exec("PRAGMA journal_mode=WAL");
+    // With WAL a crash still never tears a commit; it spares a disk flush per write.
     db.Exec("PRAGMA synchronous=NORMAL");
     return true;
 }
@@ -117,8 +115,6 @@ bool KeyExists(const SqliteDb& db, HKEY root, std::string_view fold)
 // The stored bytes of a value, or nothing.
 std::optional<std::string> ReadValue(const SqliteDb& db, HKEY root, std::string_view keyPath, std::string_view name)
 {
-    if (KeyChain(keyPath).empty())
-        return std::nullopt;
     SqliteStatement q(db, "SELECT data FROM reg_values WHERE root = ?1 AND key = ?2 AND fold = ?3");
     q.Bind(1, std::int64_t{root}).Bind(2, Fold(keyPath)).Bind(3, Fold(name));
     if (q.Step() != SQLITE_ROW)
@@ -130,7 +126,8 @@ bool WriteValue(const SqliteDb& db, HKEY root, std::string_view keyPath, std::st
                 std::string_view data)
 {
     std::string key = Fold(keyPath);
-    if (KeyChain(keyPath).empty() || !KeyExists(db, root, key))
+    // Only valid paths were ever made keys.
+    if (!KeyExists(db, root, key))
         return false;
     SqliteStatement q(db, "INSERT INTO reg_values(root, key, fold, name, type, data) VALUES(?1, ?2, ?3, ?4, ?5, ?6)"
                           " ON CONFLICT(root, key, fold) DO UPDATE SET type = excluded.type, data = excluded.data");
@@ -227,9 +224,9 @@ int ReadRegistryText(HKEY root, std::string_view keyPath, std::string_view value
     std::string result;
     int rc = Run(false, [&](const SqliteDb& db) {
         std::optional<std::string> data = ReadValue(db, root, keyPath, valueName);
-        if (!data || data->size() > kTextBuffer)
+        if (!data || data->size() > kRegistryTextBytes + 1)
             return false;
-        result = FitSjis(data->substr(0, data->find('\0')), kTextBuffer - 1);
+        result = FitSjis(data->substr(0, data->find('\0')), kRegistryTextBytes);
         return true;
     });
     text = rc == 0 ? std::move(result) : std::string();

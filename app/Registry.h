@@ -6,6 +6,7 @@
 // locked or damaged store means the callers' defaults apply.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -38,6 +39,9 @@ inline constexpr const char* Keiko = "Keiko";
 inline constexpr const char* Cookie = "Cookie";
 inline constexpr const char* UrlMyAuction = "UrlMyAuction";
 } // namespace regvalue
+
+// The longest text a read gives back: a 256-byte buffer with its terminating zero.
+inline constexpr std::size_t kRegistryTextBytes = 255;
 
 // Reads a value through a 256-byte buffer whatever its type; text up to the
 // first zero byte. A value of more than 256 bytes fails. On failure text is

@@ -38,11 +38,6 @@ bool SqliteDb::Exec(const char* sql)
     return db_ && sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-int SqliteDb::ErrorCode() const
-{
-    return db_ ? sqlite3_errcode(db_) : SQLITE_CANTOPEN;
-}
-
 SqliteStatement::SqliteStatement(const SqliteDb& db, const char* sql)
 {
     if (db.Handle() && sqlite3_prepare_v2(db.Handle(), sql, -1, &stmt_, nullptr) != SQLITE_OK) {
@@ -87,11 +82,6 @@ std::string_view SqliteStatement::ColumnBytes(int column) const
     if (!data || size <= 0)
         return {};
     return {static_cast<const char*>(data), static_cast<std::size_t>(size)};
-}
-
-std::int64_t SqliteStatement::ColumnInt(int column) const
-{
-    return sqlite3_column_int64(stmt_, column);
 }
 
 SqliteTransaction::SqliteTransaction(SqliteDb& db, Kind kind) : db_(db)

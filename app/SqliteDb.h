@@ -20,14 +20,10 @@ public:
     // file, not its folder. Locks held by other connections are waited for up
     // to busyMs before a statement gives up.
     bool Open(const std::string& path, bool create, int busyMs);
-    bool IsOpen() const { return db_ != nullptr; }
     void Close();
 
     // Runs statements that return no rows; false on the first error.
     bool Exec(const char* sql);
-
-    // The result code of the last failed call on this connection.
-    int ErrorCode() const;
 
     sqlite3* Handle() const { return db_; }
 
@@ -52,7 +48,6 @@ public:
     int Step();
 
     std::string_view ColumnBytes(int column) const;
-    std::int64_t ColumnInt(int column) const;
 
 private:
     sqlite3_stmt* stmt_ = nullptr;

@@ -46,7 +46,8 @@ void TForm4::CheckBox1Click()
 void TForm4::BitBtn1Click()
 {
     const bool on = ui.CheckBox1->isChecked();
-    const std::string host(FitSjis(TrimText(SjisStr(ui.Edit3->text())), 255));
+    // Cut: a longer text would read back as missing.
+    const std::string host(FitSjis(TrimText(SjisStr(ui.Edit3->text())), kRegistryTextBytes));
     const std::string port(TrimText(SjisStr(ui.Edit4->text())));
     bool incomplete = false;
     StoreSettings([&] {

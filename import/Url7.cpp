@@ -32,7 +32,8 @@ void TForm7::BitBtn3Click()
 
 void TForm7::BitBtn1Click()
 {
-    const std::string url(FitSjis(TrimText(SjisStr(ui.Edit1->text())), 255));
+    // Cut: a longer text would read back as missing.
+    const std::string url(FitSjis(TrimText(SjisStr(ui.Edit1->text())), kRegistryTextBytes));
     StoreSettings([&url] { return WriteRegistryText(HKEY_LOCAL_MACHINE, kMireloKey, regvalue::UrlMyAuction, url) == 0; });
     done(mrOk);
 }
