@@ -68,7 +68,7 @@ int RunUnprivileged(const std::function<int()>& body)
     return WaitChild(StartChild([&] {
         constexpr uid_t kNobody = 65534;
         if (root && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
-            return 255;
+            return kCannotDropRoot;
         return body();
     }));
 }

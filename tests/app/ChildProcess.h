@@ -10,7 +10,9 @@
 std::vector<int> RunTogether(const std::vector<std::function<int()>>& bodies);
 
 // Runs body in a child that, when the test runs as root, first becomes an
-// ordinary user (the sandbox is opened to it for reading).
+// ordinary user (the sandbox is opened to it for reading); kCannotDropRoot
+// when the system does not let it.
+inline constexpr int kCannotDropRoot = 254;
 int RunUnprivileged(const std::function<int()>& body);
 
 // Forks a child running body; its process id.

@@ -126,6 +126,8 @@ TEST(RegistryTest, ReadOnlyStoreKeepsItsValuesAndRefusesWritesSilently)
             return (Number("Keiko") != 2) | (WriteRegistryNumber(kRoot, kMireloKey, "Keiko", 0) != 1) << 1
                    | (CreateRegistryKey(kRoot, kMireloListKey) != 1) << 2 | (Number("Keiko") != 2) << 3;
         });
+        if (status == kCannotDropRoot)
+            GTEST_SKIP() << "root here cannot become an ordinary user";
         EXPECT_EQ(status, 0) << (folderToo ? "folder and file" : "file") << " (bits: read, write, key, changed)";
         // Nothing left beside the file that would keep writers out later.
         EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
