@@ -1,3 +1,66 @@
 #include "app/AuctionList.h"
 
+#include <algorithm>
+
+#include "app/Registry.h"
+#include "app/Text.h"
+
 AuctionList gAuctionList;
+
+namespace {
+
+std::string EntryValue(const char* name, int index)
+{
+    return Format("%s%03d", name, index);
+}
+
+} // namespace
+
+int LookupTitle(std::string_view text, const AuctionList& list)
+{
+    std::string_view wanted = TrimText(text);
+    int count = std::clamp(list.count, 0, AuctionList::kCapacity);
+    for (int i = 0; i < count; ++i) {
+        if (TrimText(list.entries[static_cast<std::size_t>(i)].Title) == wanted)
+            return i;
+    }
+    return -1;
+}
+
+void ReadAuctionList(AuctionList& list)
+{
+    list = AuctionList{};
+    // One snapshot: another copy saving at the same moment cannot mix its
+    // count with our entries.
+    RegistryBatch snapshot(RegistryBatch::Read);
+    std::int32_t stored = 0;
+    ReadRegistryNumber(HKEY_LOCAL_MACHINE, kMireloKey, regvalue::ListNum, stored);
+    list.count = std::clamp(stored, 0, AuctionList::kCapacity);
+    for (int i = 0; i < list.count; ++i) {
+        AuctionEntry& entry = list.entries[static_cast<std::size_t>(i)];
+        ReadRegistryText(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Title", i), entry.Title);
+        ReadRegistryText(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Url", i), entry.Url);
+        // Read back too, so a saved entry still shows its picture after a restart.
+        ReadRegistryText(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Img", i), entry.Img);
+    }
+}
+
+bool StoreAuctionList(const AuctionList& list, bool withEntries)
+{
+    RegistryBatch batch;
+    if (CreateRegistryKey(HKEY_LOCAL_MACHINE, kMireloKey) != 0
+        || CreateRegistryKey(HKEY_LOCAL_MACHINE, kMireloListKey) != 0)
+        return false;
+    int count = withEntries ? std::clamp(list.count, 0, AuctionList::kCapacity) : 0;
+    WriteRegistryNumber(HKEY_LOCAL_MACHINE, kMireloKey, regvalue::ListNum, count);
+    // Cut as the list's texts are, so that each one reads back.
+    auto text = [](const std::string& s) { return FitSjis(s, AuctionList::kTextBytes); };
+    for (int i = 0; i < count; ++i) {
+        const AuctionEntry& entry = list.entries[static_cast<std::size_t>(i)];
+        WriteRegistryText(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Title", i), text(entry.Title));
+        WriteRegistryText(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Url", i), text(entry.Url));
+        WriteRegistryText(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Img", i), text(entry.Img));
+    }
+    // A write that failed makes the commit store nothing.
+    return batch.Commit();
+}

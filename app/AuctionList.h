@@ -23,3 +23,19 @@ struct AuctionList {
 
 // The process-wide list, empty at start.
 extern AuctionList gAuctionList;
+
+// Index of the first entry whose title, without leading and trailing blanks
+// and control characters, equals text trimmed the same way (byte for byte,
+// letter case counts); -1 when none does.
+int LookupTitle(std::string_view text, const AuctionList& list = gAuctionList);
+
+// Replaces list with the one stored (count "ListNum", then "Title%03d",
+// "Url%03d" and "Img%03d" under the "List" key). A count beyond the list's
+// capacity loads the first 256 entries; a negative one loads none. Missing
+// values give empty texts; a store that cannot be read gives an empty list.
+void ReadAuctionList(AuctionList& list);
+
+// Stores the list (withEntries) or just a count of 0, all in one transaction:
+// whatever interrupts it, the store keeps either the old list or the new one.
+// False when nothing was stored (the keys could not be made, a write failed).
+bool StoreAuctionList(const AuctionList& list, bool withEntries);

@@ -4,12 +4,26 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QDir>
+#include <QFile>
 #include <QMimeData>
+#include <QSaveFile>
+#include <QStandardPaths>
 #include <QShowEvent>
 #include <QTimer>
 #include <QUrl>
 
+#include "app/AuctionList.h"
+#include "app/Clock.h"
 #include "app/Text.h"
+#include "app/Version.h"
+#include "dialogs/Keiko9.h"
+#include "dialogs/Ope6.h"
+#include "dialogs/Unit2.h"
+#include "dialogs/Unit4.h"
+#include "dialogs/Version5.h"
+#include "import/Url7.h"
+#include "ui/Browser.h"
+#include "ui/Dialogs.h"
 #include "ui/Form.h"
 #include "ui/Sjis.h"
 
@@ -94,12 +108,98 @@ void TForm1::WMDropFiles(const QStringList& paths)
 
 void TForm1::FormShow()
 {
+    ui.Label25->setText(QStr(kVersionText));
+    LoadAuctionList();
+    // The browser's cookie for the auction portal is captured here (import).
+    Timer1Timer();
 }
 
 void TForm1::FormClose()
 {
+    SaveAuctionList();
 }
 
 void TForm1::WireCommands()
 {
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    connect(ui.BitBtn5, &QPushButton::clicked, this, &TForm1::BitBtn5Click);
+    connect(ui.BitBtn8, &QPushButton::clicked, this, &TForm1::BitBtn8Click);
+    connect(ui.BitBtn3, &QPushButton::clicked, this, [this] { close(); });
+    connect(ui.InternetI1, &QAction::triggered, this, &TForm1::InternetI1Click);
+    // A pick in ComboBox1 (ComboBox1Select, TitleGo) is wired with the run in WireAnalysis;
+    // "一括取込" and "ｸｯｷｰの確認...(&C)" with the import.
+
+    connect(ui.Y2, &QAction::triggered, this, [] { Form9->ShowModal(); });
+    connect(ui.O1, &QAction::triggered, this, [] { Form6->ShowModal(); });
+    connect(ui.C1, &QAction::triggered, this, [] { Form7->ShowModal(); });
+    connect(ui.P1, &QAction::triggered, this, [] { Form4->ShowModal(); });
+    connect(ui.V1, &QAction::triggered, this, [] { Form5->ShowModal(); });
+    connect(ui.BitBtn4, &QPushButton::clicked, this, [] { Form2->show(); });
+}
+
+void TForm1::LoadAuctionList()
+{
+    ReadAuctionList(gAuctionList);
+    ShowAuctionTitles();
+}
+
+void TForm1::ShowAuctionTitles()
+{
+    ui.ComboBox1->clear();
+    for (int i = 0; i < gAuctionList.count; ++i)
+        ui.ComboBox1->addItem(QStr(gAuctionList.entries[static_cast<std::size_t>(i)].Title));
+    if (gAuctionList.count > 0)
+        ui.ComboBox1->setEditText(QStr(gAuctionList.entries[0].Title));
+}
+
+void TForm1::SaveAuctionList()
+{
+    // The question offers no way back: the program ends whatever the answer.
+    int answer = MessageBox(this, SJ("商品リストを保存してから終了しますか？"), SJ("メッセージ"), MB_YESNO | MB_ICONINFORMATION);
+    StoreAuctionList(gAuctionList, answer == IDYES);
+}
+
+void TForm1::BitBtn5Click()
+{
+    if (MessageBox(this, SJ("コンボボックスの値を全てクリアしますか？"), SJ("メッセージ"), MB_YESNO | MB_ICONINFORMATION) != IDYES)
+        return;
+    // The box only: the list still answers title lookups and is saved at close.
+    ui.ComboBox1->clear();
+    ui.ComboBox1->clearEditText();
+}
+
+void TForm1::BitBtn8Click()
+{
+    std::string text(FitSjis(TrimText(SjisStr(ui.ComboBox1->currentText())), AuctionList::kTextBytes));
+    if (text.empty())
+        return;
+    if (int entry = LookupTitle(text); entry >= 0)
+        text = TrimText(gAuctionList.entries[static_cast<std::size_t>(entry)].Url);
+    // Only web addresses go to the browser: a list entry's address comes from
+    // a web page, and handing on anything else could open a local file or
+    // start a program.
+    QUrl url(QStr(text));
+    if (url.isValid() && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
+        && !url.host().isEmpty())
+        OpenUrl(url);
+}
+
+void TForm1::InternetI1Click()
+{
+    // The usage page ships inside the program; the browser gets a copy as a file.
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/quillmere/mirelo");
+    QFile page(QStringLiteral(":/help/usage.html"));
+    QSaveFile copy(dir + QStringLiteral("/usage.html"));
+    if (!QDir().mkpath(dir) || !page.open(QIODevice::ReadOnly) || !copy.open(QIODevice::WriteOnly))
+        return;
+    copy.write(page.readAll());
+    if (copy.commit())
+        OpenUrl(QUrl::fromLocalFile(copy.fileName()));
+}
+
+void TForm1::Timer1Timer()
+{
+    ui.Label26->setText(ClockText(QDateTime::currentDateTime()));
+    if (!Timer1->isActive())
+        Timer1->start();
 }

@@ -22,6 +22,10 @@ public:
     // Dropped files, in drop order: count to the status bar, each path to the box.
     void WMDropFiles(const QStringList& paths);
 
+    // Refills ComboBox1's items with the auction list's titles, in order, and
+    // shows the first title in the box when there is one.
+    void ShowAuctionTitles();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -32,6 +36,12 @@ private:
     void FormCreate();
     void FormShow();
     void FormClose();
+    void LoadAuctionList();
+    void SaveAuctionList();
+    void BitBtn5Click();
+    void BitBtn8Click();
+    void InternetI1Click();
+    void Timer1Timer();
 
     // Each area of the window wires its own controls.
     void WireCommands(); // app/Unit1.cpp: show, close, clear, open, clock, menu

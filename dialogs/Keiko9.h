@@ -10,6 +10,11 @@ public:
     explicit TForm9(QWidget* parent = nullptr);
 
     Ui::TForm9 ui;
+
+    void BitBtn1Click();
+
+protected:
+    void FormShow() override;
 };
 
 extern TForm9* Form9;

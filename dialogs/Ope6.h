@@ -10,6 +10,11 @@ public:
     explicit TForm6(QWidget* parent = nullptr);
 
     Ui::TForm6 ui;
+
+    void BitBtn1Click();
+
+protected:
+    void FormShow() override;
 };
 
 extern TForm6* Form6;

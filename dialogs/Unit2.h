@@ -1,6 +1,8 @@
 // The debug log window.
 #pragma once
 
+#include <string_view>
+
 #include "ui/Form.h"
 #include "ui_Unit2.h"
 
@@ -13,3 +15,7 @@ public:
 };
 
 extern TForm2* Form2;
+
+// Adds a line (Shift_JIS) at the end of the debug log. The log keeps every
+// line of the run, shown or not; nothing clears or saves it.
+void AppendDebugLog(std::string_view sjisLine);

@@ -10,6 +10,12 @@ public:
     explicit TForm4(QWidget* parent = nullptr);
 
     Ui::TForm4 ui;
+
+    void CheckBox1Click();
+    void BitBtn1Click();
+
+protected:
+    void FormShow() override;
 };
 
 extern TForm4* Form4;

@@ -1,5 +1,9 @@
 #include "dialogs/Version5.h"
 
+#include "app/Version.h"
+#include "ui/Dialogs.h"
+#include "ui/Sjis.h"
+
 TForm5* Form5 = nullptr;
 
 TForm5::TForm5(QWidget* parent) : TFormBase(parent, FormPosition::ScreenCenter)
@@ -8,4 +12,10 @@ TForm5::TForm5(QWidget* parent) : TFormBase(parent, FormPosition::ScreenCenter)
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setWindowOpacity(220.0 / 255.0);
     SetDialogClientSize(435, 254);
+    connect(ui.BitBtn1, &QPushButton::clicked, this, [this] { done(mrOk); });
+}
+
+void TForm5::FormShow()
+{
+    ui.Label25->setText(QStr(kVersionText));
 }

@@ -10,6 +10,9 @@ public:
     explicit TForm5(QWidget* parent = nullptr);
 
     Ui::TForm5 ui;
+
+protected:
+    void FormShow() override;
 };
 
 extern TForm5* Form5;

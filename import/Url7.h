@@ -10,6 +10,12 @@ public:
     explicit TForm7(QWidget* parent = nullptr);
 
     Ui::TForm7 ui;
+
+    void BitBtn1Click();
+    void BitBtn3Click();
+
+protected:
+    void FormShow() override;
 };
 
 extern TForm7* Form7;

@@ -1,0 +1,110 @@
+#include "app/SqliteDb.h"
+
+#include <sqlite3.h>
+
+SqliteDb::~SqliteDb()
+{
+    Close();
+}
+
+bool SqliteDb::Open(const std::string& path, bool create, int busyMs)
+{
+    Close();
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
+    if (create)
+        flags |= SQLITE_OPEN_CREATE;
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        // A handle comes back even when the open fails and must be released.
+        sqlite3_close(db);
+        return false;
+    }
+    sqlite3_busy_timeout(db, busyMs);
+    db_ = db;
+    return true;
+}
+
+void SqliteDb::Close()
+{
+    if (db_) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+    }
+}
+
+bool SqliteDb::Exec(const char* sql)
+{
+    return db_ && sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+SqliteStatement::SqliteStatement(const SqliteDb& db, const char* sql)
+{
+    if (db.Handle() && sqlite3_prepare_v2(db.Handle(), sql, -1, &stmt_, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(stmt_);
+        stmt_ = nullptr;
+    }
+}
+
+SqliteStatement::~SqliteStatement()
+{
+    sqlite3_finalize(stmt_);
+}
+
+SqliteStatement& SqliteStatement::Bind(int index, std::string_view bytes)
+{
+    // A zero-length BLOB still needs a non-null pointer, or it binds NULL.
+    static const char empty = 0;
+    if (stmt_ && sqlite3_bind_blob64(stmt_, index, bytes.empty() ? &empty : bytes.data(), bytes.size(), SQLITE_TRANSIENT)
+                     != SQLITE_OK)
+        bindOk_ = false;
+    return *this;
+}
+
+SqliteStatement& SqliteStatement::Bind(int index, std::int64_t value)
+{
+    if (stmt_ && sqlite3_bind_int64(stmt_, index, value) != SQLITE_OK)
+        bindOk_ = false;
+    return *this;
+}
+
+int SqliteStatement::Step()
+{
+    if (!Ok())
+        return SQLITE_ERROR;
+    return sqlite3_step(stmt_);
+}
+
+std::string_view SqliteStatement::ColumnBytes(int column) const
+{
+    const void* data = sqlite3_column_blob(stmt_, column);
+    int size = sqlite3_column_bytes(stmt_, column);
+    if (!data || size <= 0)
+        return {};
+    return {static_cast<const char*>(data), static_cast<std::size_t>(size)};
+}
+
+SqliteTransaction::SqliteTransaction(SqliteDb& db, Kind kind) : db_(db)
+{
+    active_ = db_.Exec(kind == Immediate ? "BEGIN IMMEDIATE" : "BEGIN");
+}
+
+SqliteTransaction::~SqliteTransaction()
+{
+    if (active_)
+        db_.Exec("ROLLBACK");
+}
+
+bool SqliteTransaction::Commit()
+{
+    if (!active_)
+        return false;
+    if (db_.Exec("COMMIT")) {
+        active_ = false;
+        return true;
+    }
+    // A failed COMMIT may leave the transaction open (SQLITE_BUSY); end it.
+    db_.Exec("ROLLBACK");
+    active_ = false;
+    return false;
+}

@@ -1,0 +1,76 @@
+// A small owning layer over libsqlite3: connection, prepared statement and a
+// transaction that rolls back unless committed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+class SqliteDb {
+public:
+    SqliteDb() = default;
+    ~SqliteDb();
+    SqliteDb(const SqliteDb&) = delete;
+    SqliteDb& operator=(const SqliteDb&) = delete;
+
+    // Opens path (as a URI when it starts with "file:"); create makes a missing
+    // file, not its folder. Locks held by other connections are waited for up
+    // to busyMs before a statement gives up.
+    bool Open(const std::string& path, bool create, int busyMs);
+    void Close();
+
+    // Runs statements that return no rows; false on the first error.
+    bool Exec(const char* sql);
+
+    sqlite3* Handle() const { return db_; }
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+class SqliteStatement {
+public:
+    SqliteStatement(const SqliteDb& db, const char* sql);
+    ~SqliteStatement();
+    SqliteStatement(const SqliteStatement&) = delete;
+    SqliteStatement& operator=(const SqliteStatement&) = delete;
+
+    bool Ok() const { return stmt_ != nullptr && bindOk_; }
+
+    // Bytes are bound as BLOBs: the texts are Shift_JIS, not the UTF-8 SQLite expects.
+    SqliteStatement& Bind(int index, std::string_view bytes);
+    SqliteStatement& Bind(int index, std::int64_t value);
+
+    // SQLITE_ROW, SQLITE_DONE or an error code.
+    int Step();
+
+    std::string_view ColumnBytes(int column) const;
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+    bool bindOk_ = true;
+};
+
+class SqliteTransaction {
+public:
+    // Immediate takes the write lock at once: a deferred transaction that
+    // later writes fails with SQLITE_BUSY at once, whatever the time-out.
+    enum Kind { Deferred, Immediate };
+
+    SqliteTransaction(SqliteDb& db, Kind kind);
+    ~SqliteTransaction();
+    SqliteTransaction(const SqliteTransaction&) = delete;
+    SqliteTransaction& operator=(const SqliteTransaction&) = delete;
+
+    bool Active() const { return active_; }
+
+    // False when the commit failed; the transaction is rolled back then.
+    bool Commit();
+
+private:
+    SqliteDb& db_;
+    bool active_ = false;
+};
