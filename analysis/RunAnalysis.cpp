@@ -3,3 +3,7 @@
 void TForm1::WireAnalysis()
 {
 }
+
+void TForm1::RunAnalysis()
+{
+}

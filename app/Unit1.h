@@ -3,6 +3,9 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <string_view>
+
+#include "analysis/BidHistory.h"
 
 #include "ui_Unit1.h"
 
@@ -25,6 +28,17 @@ public:
     // Refills ComboBox1's items with the auction list's titles, in order, and
     // shows the first title in the box when there is one.
     void ShowAuctionTitles();
+
+    // The analysis run (analysis/RunAnalysis.cpp), started by "ミレロ", by a
+    // title pick and at the end of an import.
+    void RunAnalysis();
+
+    // The results (analysis/ResultsDisplay.cpp).
+    void ResetResultLabels();
+    void ShowField(HeaderField field, std::string_view value); // the parser's observer
+    void ShowBids(const BidLog& log);
+    void PredictWinningPrice(const AuctionRecord& record, const BidLog& log);
+    void ShowSummary(const AuctionRecord& record);
 
 protected:
     void showEvent(QShowEvent* event) override;
