@@ -6,7 +6,6 @@
 #include <QLocale>
 #include <cctype>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -148,11 +147,21 @@ std::string InEncoding(const std::string& utf8, const char* encoding)
 
 std::optional<std::time_t> ParseNowOption(std::string_view text)
 {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, used = 0;
-    const std::string s(text);
-    if (std::sscanf(s.c_str(), "%4d-%2d-%2d %2d:%2d%n", &year, &month, &day, &hour, &minute, &used) != 5
-        || static_cast<std::size_t>(used) != s.size() || s.size() != 16)
+    constexpr std::string_view shape = "0000-00-00 00:00";
+    if (text.size() != shape.size())
         return std::nullopt;
+    for (std::size_t i = 0; i < shape.size(); ++i) {
+        if (shape[i] == '0' ? !std::isdigit(static_cast<unsigned char>(text[i])) : text[i] != shape[i])
+            return std::nullopt;
+    }
+    auto number = [text](std::size_t at, std::size_t digits) {
+        int value = 0;
+        for (char c : text.substr(at, digits))
+            value = value * 10 + (c - '0');
+        return value;
+    };
+    const int year = number(0, 4), month = number(5, 2), day = number(8, 2), hour = number(11, 2),
+              minute = number(14, 2);
     std::tm t{};
     t.tm_year = year - 1900;
     t.tm_mon = month - 1;
