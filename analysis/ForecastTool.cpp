@@ -7,7 +7,6 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <ostream>
 
@@ -229,11 +228,6 @@ std::optional<ForecastToolOptions> ParseForecastArgs(const std::vector<std::stri
 
 std::optional<std::string> PageFileFor(const ForecastToolOptions& options, std::string& error)
 {
-    std::error_code ec;
-    if (std::filesystem::is_directory(options.page, ec)) {
-        error = "cannot read " + options.page + ": it is a directory";
-        return std::nullopt;
-    }
     std::ifstream probe(options.page, std::ios::binary);
     if (!probe) {
         error = "cannot read " + options.page + ": " + std::strerror(errno);

@@ -111,7 +111,8 @@ void TForm1::PredictWinningPrice(const AuctionRecord& record, const BidLog& log,
     if (!prediction)
         return; // nothing to forecast from: the panel and the chart keep what they show
     for (const PredictionPoint& point : prediction->points)
-        ui.Chart1->AddXY(static_cast<double>(point.x), static_cast<double>(point.y), point.label, ColourOf(point.colour));
+        ui.Chart1->AddXY(static_cast<double>(point.x), static_cast<double>(point.y), point.label,
+                         ColourOf(point.colour));
     ui.Label22->setText(ForecastText(*prediction, QLocale::system()));
     ui.Label24->setText(ConfidenceText(*prediction));
 }
