@@ -96,6 +96,11 @@ std::string Utf8FromSjis(std::string_view sjis)
     return Convert("UTF-8", "CP932", sjis, false);
 }
 
+std::string Utf8To(std::string_view utf8, const char* encoding)
+{
+    return Convert(encoding, "UTF-8", utf8, true);
+}
+
 std::string_view SjisLiteral(std::u8string_view utf8)
 {
     static std::mutex lock;

@@ -20,6 +20,8 @@ std::string_view TrimText(std::string_view text);
 // Code page 932 <-> UTF-8. Characters without a counterpart become '?'.
 std::string SjisFromUtf8(std::string_view utf8);
 std::string Utf8FromSjis(std::string_view sjis);
+// UTF-8 to another encoding iconv knows (a terminal's); the same '?' rule.
+std::string Utf8To(std::string_view utf8, const char* encoding);
 
 // A Shift_JIS literal converted once from its UTF-8 spelling in the source.
 // The result lives for the whole run, so the view stays valid.

@@ -3,6 +3,7 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <ctime>
 #include <string_view>
 
 #include "analysis/BidHistory.h"
@@ -37,7 +38,8 @@ public:
     void ResetResultLabels();
     void ShowField(HeaderField field, std::string_view value); // the parser's observer
     void ShowBids(const BidLog& log);
-    void PredictWinningPrice(const AuctionRecord& record, const BidLog& log);
+    // now: the clock the bids were read with, so that all times agree.
+    void PredictWinningPrice(const AuctionRecord& record, const BidLog& log, std::time_t now = std::time(nullptr));
     void ShowSummary(const AuctionRecord& record);
 
 protected:

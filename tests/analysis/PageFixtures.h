@@ -2,6 +2,7 @@
 // service sends; page dates are compared with the local clock's times.
 #pragma once
 
+#include <cstdio>
 #include <ctime>
 #include <iconv.h>
 #include <stdexcept>
@@ -56,4 +57,35 @@ inline std::time_t LocalTime(int year, int month, int day, int hour, int minute)
     t.tm_min = minute;
     t.tm_isdst = 0;
     return std::mktime(&t);
+}
+
+// The fixture bid-history page (UTF-8) with the end time replaced and, for
+// bids > 0, its log replaced by that many bids: the start row at 12月20日
+// 10時00分 for 1,000 yen, then one about every five hours, each 100 yen above
+// the one before, newest first as the page lists them.
+inline std::string BidHistoryPage(int bids = 0, std::string_view endText = "12月30日 22時00分")
+{
+    std::string page = FixturePage("tests/analysis/pages/bid_history.html");
+    const std::string fixtureEnd = "12月30日 22時00分";
+    page.replace(page.find(fixtureEnd), fixtureEnd.size(), endText);
+    if (bids <= 0)
+        return page;
+    auto yen = [](int value) {
+        std::string digits = std::to_string(value);
+        for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
+            digits.insert(static_cast<std::size_t>(i), ",");
+        return digits;
+    };
+    std::string log;
+    for (int k = bids - 1; k >= 0; --k) {
+        const int hours = 10 + 5 * k;
+        char date[64];
+        std::snprintf(date, sizeof date, "12月%d日 %d時%02d分", 20 + hours / 24, hours % 24, k * 7 % 60);
+        const std::string who = k == 0 ? "オークション開始。 開始価格" : "bidder" + std::to_string(k % 7) + " 手動入札";
+        log += "<SMALL>[" + std::string(date) + "] " + who + " " + yen(1000 + 100 * k) + "円</SMALL><BR>\n";
+    }
+    const std::string open = "（新しい順）<BR>\n";
+    const std::size_t from = page.find(open) + open.size();
+    page.replace(from, page.find("</center>") - from, log);
+    return page;
 }

@@ -137,13 +137,16 @@ TEST(RegistryTest, ReadOnlyStoreKeepsItsValuesAndRefusesWritesSilently)
     EXPECT_EQ(WriteRegistryNumber(kRoot, kMireloKey, "Keiko", 0), 0) << "writable again";
 }
 
-TEST(RegistryTest, DamagedOrUnreachableStoreMeansDefaultsAndLostWrites)
+TEST(RegistryTest, DamagedStoreIsSetAsideAndUnreachableOneLosesWrites)
 {
     const std::string garbage(5000, '\x5A');
     sandbox::WriteFile(RegistryPath(), garbage);
-    EXPECT_EQ(Text("ProxyHost"), std::nullopt);
-    EXPECT_EQ(CreateRegistryKey(kRoot, kMireloKey), 1);
-    EXPECT_EQ(sandbox::ReadFile(RegistryPath()), garbage) << "left for the user to look at";
+    EXPECT_EQ(Text("ProxyHost"), std::nullopt) << "defaults apply";
+    // The first write keeps the damaged file beside and makes saving possible again.
+    EXPECT_EQ(CreateRegistryKey(kRoot, kMireloKey), 0);
+    EXPECT_EQ(WriteRegistryText(kRoot, kMireloKey, "ProxyHost", "proxy.lan"), 0);
+    EXPECT_EQ(Text("ProxyHost"), "proxy.lan");
+    EXPECT_EQ(sandbox::ReadFile(RegistryPath() + ".damaged"), garbage) << "left for the user to look at";
 
     setenv("XDG_CONFIG_HOME", (RegistryPath() + "/below-a-file").c_str(), 1);
     EXPECT_EQ(CreateRegistryKey(kRoot, kMireloKey), 1);

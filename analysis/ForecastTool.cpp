@@ -1,0 +1,281 @@
+#include "analysis/ForecastTool.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <ostream>
+
+#include "analysis/BidHistory.h"
+#include "analysis/Prediction.h"
+#include "app/Text.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: mirelo-forecast PAGE.html [--now \"YYYY-MM-DD HH:MM\"] [--tendency low|middle|high] [--json]\n";
+
+constexpr const char* kTendencyNames[] = {"low", "middle", "high"};
+
+int TendencyIndex(int keiko)
+{
+    return keiko == 0 ? 0 : keiko == 1 ? 1 : 2;
+}
+
+// The item's fields with the main window's captions, in its order.
+struct FieldRow {
+    const char* caption; // UTF-8
+    const char* key;
+    HeaderField field;
+    std::string AuctionRecord::*text;
+};
+constexpr FieldRow kFields[] = {
+    {"商品：", "title", HeaderField::Title, &AuctionRecord::title},
+    {"出品日時：", "startText", HeaderField::Start, &AuctionRecord::startText},
+    {"終了日時：", "endText", HeaderField::End, &AuctionRecord::endText},
+    {"手動入札件数：", "bidCountText", HeaderField::BidCount, &AuctionRecord::bidCountText},
+    {"希望落札金額：", "buyNowText", HeaderField::BuyNow, &AuctionRecord::buyNowText},
+    {"現在の価格：", "currentPriceText", HeaderField::CurrentPrice, &AuctionRecord::currentPriceText},
+    {"出品者：", "sellerId", HeaderField::SellerId, &AuctionRecord::sellerId},
+    {"ｵｰｸｼｮﾝID：", "auctionId", HeaderField::AuctionId, &AuctionRecord::auctionId},
+};
+
+QString Q(std::string_view sjis)
+{
+    return QString::fromStdString(Utf8FromSjis(sjis));
+}
+
+struct Report {
+    const AuctionRecord& record;
+    const BidLog& log;
+    const std::optional<Prediction>& prediction;
+    std::time_t now;
+    int keiko;
+};
+
+// UTF-8, like the window shows it: missing fields with the window's reset
+// texts, the bids oldest first, tab-separated for cut and awk.
+std::string TextReport(const Report& r, const QLocale& locale)
+{
+    std::string text;
+    for (const FieldRow& f : kFields) {
+        const std::string& value = r.record.*f.text;
+        text += f.caption;
+        if (value.empty())
+            text += f.field == HeaderField::BuyNow ? "(設定なし)" : "(未取得)";
+        else
+            text += Utf8FromSjis(HeaderLabelText(f.field, value));
+        text += '\n';
+    }
+    text += "\nSN\t入札日時\t入札金額(円)\t入札者\t入札方法\n";
+    const int n = r.log.Count();
+    for (int sn = 1; sn <= n; ++sn) {
+        const BidRecord& bid = r.log[n - sn];
+        text += Format("%d\t", sn) + Utf8FromSjis(bid.dateText) + '\t' + GroupedNumber(bid.price, locale).toStdString()
+                + '\t' + Utf8FromSjis(bid.bidderId) + '\t' + Utf8FromSjis(bid.mode) + '\n';
+    }
+    static const char* const captions[] = {"控えめ（安め）", "無難（ふつう）", "辛め（高め）"};
+    text += "\n落札予測：";
+    text += r.prediction ? ForecastText(*r.prediction, locale).toStdString() : std::string("（未予測）");
+    text += "\n確度：";
+    text += r.prediction ? ConfidenceText(*r.prediction).toStdString() : std::string("-");
+    text += std::string("\n予測傾向：") + captions[TendencyIndex(r.keiko)] + '\n';
+    return text;
+}
+
+std::string JsonReport(const Report& r)
+{
+    QJsonObject item;
+    for (const FieldRow& f : kFields)
+        item.insert(QLatin1String(f.key), Q(r.record.*f.text));
+
+    QJsonArray bids;
+    const int n = r.log.Count();
+    for (int sn = 1; sn <= n; ++sn) {
+        const BidRecord& bid = r.log[n - sn];
+        bids.append(QJsonObject{{"sn", sn},
+                                {"time", static_cast<qint64>(bid.time)},
+                                {"dateText", Q(bid.dateText)},
+                                {"price", bid.price},
+                                {"bidderId", Q(bid.bidderId)},
+                                {"mode", Q(bid.mode)}});
+    }
+
+    QJsonValue forecast; // null: no forecast could be made
+    if (r.prediction) {
+        const Prediction& p = *r.prediction;
+        forecast = QJsonObject{{"ended", p.ended},
+                               {"price", p.ended ? QJsonValue() : QJsonValue(static_cast<qint64>(p.forecast))},
+                               {"confidence", p.confidence},
+                               {"endTime", static_cast<qint64>(p.endTime)},
+                               {"endLabel", Q(p.endLabel)}};
+    }
+
+    const QJsonObject root{{"item", item},
+                           {"bids", bids},
+                           {"forecast", forecast},
+                           {"tendency", QLatin1String(kTendencyNames[TendencyIndex(r.keiko)])},
+                           {"now", static_cast<qint64>(r.now)}};
+    return QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();
+}
+
+bool NamesUtf8OrAscii(std::string_view encoding)
+{
+    std::string name;
+    for (char c : encoding) {
+        if (c != '-' && c != '_')
+            name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return name.empty() || name == "utf8" || name == "ansix3.41968" || name == "ascii" || name == "usascii";
+}
+
+std::string InEncoding(const std::string& utf8, const char* encoding)
+{
+    // The C locale's ASCII would turn every Japanese character into '?':
+    // without a chosen locale, UTF-8 is the better guess for the terminal.
+    if (!encoding || NamesUtf8OrAscii(encoding))
+        return utf8;
+    return Utf8To(utf8, encoding);
+}
+
+} // namespace
+
+std::optional<std::time_t> ParseNowOption(std::string_view text)
+{
+    constexpr std::string_view shape = "0000-00-00 00:00";
+    if (text.size() != shape.size())
+        return std::nullopt;
+    for (std::size_t i = 0; i < shape.size(); ++i) {
+        if (shape[i] == '0' ? !std::isdigit(static_cast<unsigned char>(text[i])) : text[i] != shape[i])
+            return std::nullopt;
+    }
+    auto number = [text](std::size_t at, std::size_t digits) {
+        int value = 0;
+        for (char c : text.substr(at, digits))
+            value = value * 10 + (c - '0');
+        return value;
+    };
+    const int year = number(0, 4), month = number(5, 2), day = number(8, 2), hour = number(11, 2),
+              minute = number(14, 2);
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_isdst = 0;
+    const std::time_t when = std::mktime(&t);
+    // mktime moves 31 February on to March; such a date was not a date.
+    if (when == static_cast<std::time_t>(-1) || t.tm_year != year - 1900 || t.tm_mon != month - 1 || t.tm_mday != day
+        || t.tm_hour != hour || t.tm_min != minute)
+        return std::nullopt;
+    return when;
+}
+
+std::optional<ForecastToolOptions> ParseForecastArgs(const std::vector<std::string>& args, std::string& error)
+{
+    ForecastToolOptions options;
+    bool havePage = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool takesValue = arg == "--now" || arg == "--tendency";
+        if (takesValue && i + 1 == args.size()) {
+            error = arg + " needs a value";
+            return std::nullopt;
+        }
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+        } else if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "--now") {
+            const std::string& value = args[++i];
+            options.now = ParseNowOption(value);
+            if (!options.now) {
+                error = "--now wants a local time as \"YYYY-MM-DD HH:MM\", not \"" + value + "\"";
+                return std::nullopt;
+            }
+        } else if (arg == "--tendency") {
+            const std::string& value = args[++i];
+            int keiko = 0;
+            while (keiko < 3 && value != kTendencyNames[keiko])
+                ++keiko;
+            if (keiko == 3) {
+                error = "--tendency is low, middle or high, not \"" + value + "\"";
+                return std::nullopt;
+            }
+            options.keiko = keiko;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            error = "unknown option " + arg;
+            return std::nullopt;
+        } else if (havePage) {
+            error = "one page at a time: \"" + options.page + "\" and \"" + arg + "\"";
+            return std::nullopt;
+        } else {
+            options.page = arg;
+            havePage = true;
+        }
+    }
+    if (!havePage && !options.help) {
+        error = "no page named";
+        return std::nullopt;
+    }
+    return options;
+}
+
+std::optional<std::string> PageFileFor(const ForecastToolOptions& options, std::string& error)
+{
+    std::ifstream probe(options.page, std::ios::binary);
+    if (!probe) {
+        error = "cannot read " + options.page + ": " + std::strerror(errno);
+        return std::nullopt;
+    }
+    return options.page;
+}
+
+int RunForecastTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const char* encoding)
+{
+    std::string error;
+    const std::optional<ForecastToolOptions> options = ParseForecastArgs(args, error);
+    if (!options) {
+        err << "mirelo-forecast: " << error << '\n' << kUsage;
+        return 2;
+    }
+    if (options->help) {
+        out << kUsage;
+        return 0;
+    }
+    const std::optional<std::string> page = PageFileFor(*options, error);
+    if (!page) {
+        err << "mirelo-forecast: " << error << '\n';
+        return 1;
+    }
+
+    const std::time_t now = options->now.value_or(std::time(nullptr));
+    AuctionRecord record;
+    BidLog log;
+    ParseBidHistory(*page, now, {}, record, log);
+    if (record.title.empty() && log.Count() == 0) {
+        err << "mirelo-forecast: " << options->page << " is not a bid-history page (no item title, no bids)\n";
+        return 1;
+    }
+
+    const int keiko = options->keiko.value_or(StoredTendency());
+    const std::optional<Prediction> prediction = PredictFromRecords(record, log, now, keiko);
+    const Report report{record, log, prediction, now, keiko};
+    if (options->json)
+        out << JsonReport(report);
+    else
+        out << InEncoding(TextReport(report, QLocale::system()), encoding);
+    out.flush();
+
+    if (!prediction) {
+        err << "mirelo-forecast: no forecast: "
+            << (log.Count() == 0 ? "the page lists no bids" : "the end time cannot be read") << '\n';
+        return 1;
+    }
+    return 0;
+}

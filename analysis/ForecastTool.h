@@ -1,0 +1,35 @@
+// mirelo-forecast: the item, the bids and the forecast of a saved bid-history
+// page, for people who follow many auctions from scripts.
+#pragma once
+
+#include <ctime>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct ForecastToolOptions {
+    std::string page;               // as named on the command line
+    std::optional<std::time_t> now; // --now; the clock when absent
+    std::optional<int> keiko;       // --tendency; the stored setting when absent
+    bool json = false;
+    bool help = false;
+};
+
+// The arguments after the program's name; nothing, with error set, when they
+// are not usable.
+std::optional<ForecastToolOptions> ParseForecastArgs(const std::vector<std::string>& args, std::string& error);
+
+// "YYYY-MM-DD HH:MM" on the local clock, read as the pages' dates are (standard time).
+std::optional<std::time_t> ParseNowOption(std::string_view text);
+
+// The saved page to read for what the user named (a file for now); nothing,
+// with error set, when there is none to read.
+std::optional<std::string> PageFileFor(const ForecastToolOptions& options, std::string& error);
+
+// The whole tool: text in encoding (the terminal's; JSON is always UTF-8) to
+// out, messages to err. The exit status: 0 done, 1 no forecast could be
+// made, 2 the arguments are wrong.
+int RunForecastTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                    const char* encoding = "UTF-8");

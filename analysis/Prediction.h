@@ -1,0 +1,49 @@
+// What the forecast shows for one analysis, made from the parsed records with no
+// window, so that the main window and mirelo-forecast show the same.
+#pragma once
+
+#include <QLocale>
+#include <QString>
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/BidHistory.h"
+
+enum class PointColour {
+    Now,      // the latest price at the clock's time: green (0, 128, 0)
+    Forecast, // the forecast at the end time: blue (0, 0, 255)
+};
+
+struct PredictionPoint {
+    std::int64_t x = 0; // seconds since 1970
+    std::int64_t y = 0; // yen
+    std::string label;  // Shift_JIS
+    PointColour colour = PointColour::Now;
+};
+
+struct Prediction {
+    bool ended = false;
+    std::int64_t forecast = 0; // yen; none when ended
+    int confidence = 100;      // percent
+    std::int64_t endTime = 0;
+    std::string endLabel;      // "%d/%d %02d:%02d", like the bids' dateText
+    std::vector<PredictionPoint> points; // "現在" then the forecast; none when ended
+};
+
+// Nothing when there is nothing to forecast from: an empty log or an end time
+// that cannot be read. The end time takes the year nearest to now, as the bids do.
+std::optional<Prediction> PredictFromRecords(const AuctionRecord& record, const BidLog& log, std::time_t now,
+                                             int keiko);
+
+// The stored tendency, read afresh each time; 1 (middle) when it cannot be read.
+int StoredTendency();
+
+// The forecast panel's texts. They are QStrings because the yen sign and some
+// locales' group separators have no faithful Shift_JIS form.
+QString GroupedNumber(std::int64_t value, const QLocale& locale); // 12,345
+QString YenText(std::int64_t value, const QLocale& locale);       // ¥12,345, whatever the locale's currency
+QString ForecastText(const Prediction& prediction, const QLocale& locale); // "（終了）" or the yen text
+QString ConfidenceText(const Prediction& prediction);                     // "40%"

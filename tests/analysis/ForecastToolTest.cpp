@@ -1,0 +1,133 @@
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+#include <sstream>
+
+#include "analysis/ForecastTool.h"
+#include "analysis/Prediction.h"
+#include "tests/analysis/PageFixtures.h"
+#include "tests/support/StoredSettings.h"
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    std::string out, err;
+};
+
+ToolRun Tool(const std::vector<std::string>& args, const char* encoding = "UTF-8")
+{
+    std::ostringstream out, err;
+    ToolRun run;
+    run.status = RunForecastTool(args, out, err, encoding);
+    run.out = out.str();
+    run.err = err.str();
+    return run;
+}
+
+class ForecastToolTest : public testing::Test {
+protected:
+    void SetUp() override { WriteEucPage("page.html", BidHistoryPage()); }
+    static std::vector<std::string> At(const char* now, std::vector<std::string> more = {})
+    {
+        std::vector<std::string> args{"page.html", "--now", now};
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    }
+};
+
+std::string Grouped(int value)
+{
+    return GroupedNumber(value, QLocale::system()).toStdString();
+}
+
+} // namespace
+
+TEST_F(ForecastToolTest, PrintsTheItemEveryBidAndTheForecast)
+{
+    const ToolRun run = Tool(At("2023-12-29 22:00"));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out.substr(0, run.out.find("\n\n")),
+              "商品：ｾｲｺｰ 腕時計 〓型 限定品\n出品日時：12月20日 10時00分\n終了日時：12月30日 22時00分\n"
+              "手動入札件数：4 \n希望落札金額：5,000円\n現在の価格：1,200円\n出品者：seller_1\nｵｰｸｼｮﾝID：b12345678");
+    EXPECT_NE(run.out.find("SN\t入札日時\t入札金額(円)\t入札者\t入札方法\n1\t12/20 10:00\t" + Grouped(1000)
+                           + "\tオークション開始。\t 開始価格\n2\t12/26 08:00\t"),
+              std::string::npos);
+    EXPECT_NE(run.out.find("4\t12/28 21:05\t" + Grouped(1200) + "\tabc\t手動入札\n\n落札予測：¥" + Grouped(1300)
+                           + "\n確度：90%\n予測傾向：無難（ふつう）\n"),
+              std::string::npos);
+
+    // The terminal's encoding; unchanged for UTF-8 and for the C locale's ASCII.
+    EXPECT_EQ(Tool(At("2023-12-29 22:00"), "EUC-JP").out.substr(0, 6), EucFromUtf8("商品："));
+    EXPECT_EQ(Tool(At("2023-12-29 22:00"), "ANSI_X3.4-1968").out, run.out);
+}
+
+TEST_F(ForecastToolTest, TendencyComesFromTheOptionOrTheStore)
+{
+    ASSERT_TRUE(stored::SetNumber(regvalue::Keiko, 0));
+    const std::string stored = Tool(At("2023-12-29 22:00")).out;
+    EXPECT_NE(stored.find("落札予測：¥" + Grouped(1200) + "\n確度：90%\n予測傾向：控えめ（安め）"), std::string::npos);
+    const std::string high = Tool(At("2023-12-29 22:00", {"--tendency", "high"})).out;
+    EXPECT_NE(high.find("¥" + Grouped(1300) + "\n確度：90%\n予測傾向：辛め（高め）"), std::string::npos);
+}
+
+TEST_F(ForecastToolTest, JsonCarriesNumbersAndUnicodeTexts)
+{
+    const ToolRun run = Tool({"--json", "page.html", "--tendency", "middle", "--now", "2023-12-29 22:00"});
+    QJsonParseError error;
+    const QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(run.out), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << run.out;
+    EXPECT_EQ(root["item"]["title"].toString(), QString::fromUtf8("ｾｲｺｰ 腕時計 〓型 限定品"));
+    const QJsonArray bids = root["bids"].toArray();
+    ASSERT_EQ(bids.size(), 4);
+    EXPECT_EQ(bids[0]["bidderId"].toString(), QString::fromUtf8("オークション開始。"));
+    EXPECT_EQ(bids[3]["time"].toInteger(), LocalTime(2023, 12, 28, 21, 5));
+    EXPECT_EQ(bids[3]["price"].toInt(), 1200);
+    EXPECT_EQ(root["forecast"]["price"].toInt(), 1300);
+    EXPECT_EQ(root["forecast"]["confidence"].toInt(), 90);
+    EXPECT_EQ(root["forecast"]["endTime"].toInteger(), LocalTime(2023, 12, 30, 22, 0));
+    EXPECT_EQ(root["tendency"].toString(), QStringLiteral("middle"));
+
+    const QJsonObject ended = QJsonDocument::fromJson(QByteArray::fromStdString(
+        Tool(At("2023-12-30 22:00", {"--json"})).out)).object();
+    EXPECT_TRUE(ended["forecast"]["ended"].toBool());
+    EXPECT_TRUE(ended["forecast"]["price"].isNull());
+}
+
+TEST_F(ForecastToolTest, EndedAuctionAndTheTurnOfTheYear)
+{
+    EXPECT_NE(Tool(At("2023-12-30 22:00")).out.find("落札予測：（終了）\n確度：100%"), std::string::npos);
+    WriteEucPage("page.html", BidHistoryPage(0, "1月3日 10時00分"));
+    EXPECT_NE(Tool(At("2023-12-30 12:00")).out.find("落札予測：¥"), std::string::npos);
+}
+
+TEST_F(ForecastToolTest, FailsClearlyWithANonZeroStatus)
+{
+    const ToolRun missing = Tool({"absent.html"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "mirelo-forecast: cannot read absent.html: No such file or directory\n");
+    EXPECT_EQ(missing.out, "");
+
+    sandbox::WriteFile("other.html", "<HTML><TITLE>Another site</TITLE>nothing here</HTML>\n");
+    const ToolRun other = Tool({"other.html"});
+    EXPECT_EQ(other.status, 1);
+    EXPECT_NE(other.err.find("other.html is not a bid-history page"), std::string::npos);
+    EXPECT_EQ(Tool({"."}).status, 1);
+
+    WriteEucPage("page.html", BidHistoryPage(0, "未定"));
+    const ToolRun noEnd = Tool(At("2023-12-29 22:00"));
+    EXPECT_EQ(noEnd.status, 1) << "no forecast is not a success";
+    EXPECT_NE(noEnd.out.find("落札予測：（未予測）"), std::string::npos) << "what could be read is still shown";
+    EXPECT_EQ(noEnd.err, "mirelo-forecast: no forecast: the end time cannot be read\n");
+
+    for (const std::vector<std::string>& wrong : std::vector<std::vector<std::string>>{
+             {}, {"a.html", "b.html"}, {"page.html", "--now"}, {"page.html", "--now", "2023-02-30 10:00"},
+             {"page.html", "--now", "2023-12-29"}, {"page.html", "--tendency", "bold"}, {"page.html", "--verbose"}}) {
+        const ToolRun run = Tool(wrong);
+        EXPECT_EQ(run.status, 2) << testing::PrintToString(wrong);
+        EXPECT_NE(run.err.find("usage: mirelo-forecast PAGE.html"), std::string::npos);
+    }
+    EXPECT_EQ(Tool({"--help"}).status, 0);
+}
