@@ -124,10 +124,10 @@ void TForm1::RunAnalysis()
 
     gAuctionRecord.Clear();
     ResetResultLabels();
-    ParseBidHistory(kPageFile, std::time(nullptr),
-                    [this](HeaderField field, std::string_view value) { ShowField(field, value); });
+    const std::time_t now = std::time(nullptr);
+    ParseBidHistory(kPageFile, now, [this](HeaderField field, std::string_view value) { ShowField(field, value); });
     ShowBids(gBidLog);
-    PredictWinningPrice(gAuctionRecord, gBidLog);
+    PredictWinningPrice(gAuctionRecord, gBidLog, now);
     ShowSummary(gAuctionRecord);
     ui.BitBtn5->setEnabled(true);
     ui.BitBtn7->setEnabled(true);

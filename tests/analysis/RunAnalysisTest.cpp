@@ -170,6 +170,17 @@ protected:
                && !std::filesystem::exists(".lock");
     }
     static bool PictureShown() { return !Form1->ui.Image5->pixmap().isNull(); }
+    static std::string Text(const QLabel* label) { return label->text().toStdString(); }
+    static int Rows() { return Form1->ui.StringGrid1->RowCount(); }
+    static std::string Cell(int col, int row) { return Utf8FromSjis(Form1->ui.StringGrid1->Cell(col, row)); }
+    // The chart's points as "label=price".
+    static Texts Points()
+    {
+        Texts out;
+        for (const ChartPoint& p : Form1->ui.Chart1->Points())
+            out.push_back(Utf8FromSjis(p.label) + "=" + std::to_string(static_cast<long long>(p.y)));
+        return out;
+    }
 
     static inline const std::string kHistory = "/jp/show/bid_hist?aID=t1&typ=log";
     std::time_t now = 0;
@@ -216,14 +227,79 @@ TEST_F(RunAnalysisTest, ARunSendsTheBidHistoryRequestAndHoldsTheLockUntilItEnds)
     EXPECT_EQ(sandbox::ReadFile("http.txt"), EucFromUtf8(running));
     EXPECT_TRUE(Form1->ui.BitBtn5->isEnabled());
     EXPECT_TRUE(Form1->ui.BitBtn7->isEnabled());
-    EXPECT_EQ(gAuctionRecord.auctionId, "t1");
-    EXPECT_EQ(gBidLog.Count(), 3);
 
     // A query after the ID stays part of it.
     service.Set("/jp/show/bid_hist?aID=t1?x=1&typ=log", Http("200 OK", EucFromUtf8(running)));
     Run(service.Url("/jp/auction/t1?x=1"));
     EXPECT_EQ(service.Targets().back(), "/jp/show/bid_hist?aID=t1?x=1&typ=log");
     EXPECT_EQ(boxes::Texts(), Texts{});
+}
+
+TEST_F(RunAnalysisTest, ARunShowsTheItemTheBidsTheChartTheForecastAndTheSummary)
+{
+    Run(service.Url("/jp/auction/t1"));
+    ASSERT_EQ(boxes::Texts(), Texts{});
+
+    const auto& ui = Form1->ui;
+    const std::string start = HeaderDate(now - 2 * kDay), end = HeaderDate(now + 3 * kDay);
+    EXPECT_EQ(Text(ui.Label10), "ニコン D70 ボディ");
+    EXPECT_EQ(Text(ui.Label11), start);
+    EXPECT_EQ(Text(ui.Label12).substr(0, end.size()), end);
+    EXPECT_EQ(Text(ui.Label13), "2");
+    EXPECT_EQ(Text(ui.Label14), "(設定なし)");
+    EXPECT_EQ(Text(ui.Label16), "1,500円");
+    EXPECT_EQ(Text(ui.Label18), "seller_9");
+    EXPECT_EQ(Text(ui.Label20), "t1");
+
+    ASSERT_EQ(Rows(), 4);
+    EXPECT_EQ(Cell(3, 1), "オークション開始。");
+    EXPECT_EQ(Cell(3, 3), "taka_0815");
+    EXPECT_EQ(ui.StringGrid1->item(3, 2)->text().toStdString(), "1,500");
+
+    // Two days of five gone, 500 yen risen: 1,000 + 500 × 5/2 × 1.2, in steps of 100.
+    EXPECT_EQ(Text(ui.Label22), "¥2,500");
+    EXPECT_EQ(Text(ui.Label24), "40%");
+    const std::tm e = Local(now + 3 * kDay);
+    const std::string endLabel = Format("%d/%d %02d:%02d", e.tm_mon + 1, e.tm_mday, e.tm_hour, e.tm_min);
+    const Texts points = Points();
+    ASSERT_EQ(points.size(), 5u);
+    EXPECT_EQ(points[3], "現在=1500");
+    EXPECT_EQ(points[4], endLabel + "=2500");
+    EXPECT_EQ(ui.Chart1->Points()[3].colour, QColor(0, 128, 0));
+
+    const auto& foot = ui.Chart1->FootLines();
+    ASSERT_EQ(foot.size(), 2u);
+    EXPECT_EQ(Utf8FromSjis(foot[0]), "商品:ニコン D70 ボディ 予測:￥2,500 確度:40%");
+    EXPECT_EQ(Utf8FromSjis(foot[1]), "開始:" + start + " 終了:" + Utf8FromSjis(gAuctionRecord.endText)
+                                          + " 入札件数:2 希望落札価格:(未設定) 現在の価格:1,500 出品ID:t1 出品者ID:seller_9");
+}
+
+TEST_F(RunAnalysisTest, ALaterRunReplacesEverythingAndAnErrorPageGivesTheResetTexts)
+{
+    Run(service.Url("/jp/auction/t1"));
+    ASSERT_EQ(Rows(), 4);
+
+    // Only the start row: no rows left over from the first run.
+    service.Set("/jp/show/bid_hist?aID=t2&typ=log",
+                Http("200 OK", EucFromUtf8(BidPage("iPod", now - kDay, now + kDay, 800, {}, "20,000"))));
+    Run(service.Url("/jp/auction/t2"));
+    EXPECT_EQ(Rows(), 2);
+    EXPECT_EQ(Text(Form1->ui.Label10), "iPod");
+    EXPECT_EQ(Text(Form1->ui.Label14), "20,000円");
+    ASSERT_EQ(Points().size(), 3u);
+    EXPECT_EQ(Points()[1], "現在=800");
+
+    // The service's error page is read like any other page.
+    Run(service.Url("/jp/auction/gone"));
+    EXPECT_EQ(boxes::Texts(), Texts{});
+    EXPECT_EQ(Rows(), 1);
+    EXPECT_EQ(Cell(1, 0), "入札日時");
+    EXPECT_EQ(Points(), Texts{});
+    for (const QLabel* label : {Form1->ui.Label10, Form1->ui.Label11, Form1->ui.Label12, Form1->ui.Label13,
+                                Form1->ui.Label16, Form1->ui.Label18, Form1->ui.Label20})
+        EXPECT_EQ(Text(label), "(未取得)") << label->objectName().toStdString();
+    EXPECT_EQ(Text(Form1->ui.Label14), "(設定なし)");
+    EXPECT_TRUE(Idle());
 }
 
 TEST_F(RunAnalysisTest, EachRefusedInputHasItsMessageAndSendsNothing)
@@ -294,7 +370,6 @@ TEST_F(RunAnalysisTest, APictureThatCannotBeShownEndsTheRunAndLeavesThePreviousR
               {service.Url("/jp/auction/t1"), "good", service.Url("/img/good.jpg")}});
     Run("good");
     ASSERT_TRUE(PictureShown());
-    const std::string title = gAuctionRecord.title;
 
     for (const char* entry : {"cut", "refused"}) {
         Run("good");
@@ -304,7 +379,8 @@ TEST_F(RunAnalysisTest, APictureThatCannotBeShownEndsTheRunAndLeavesThePreviousR
         EXPECT_EQ(boxes::Texts().back(), "処理を中断しました。") << entry;
         EXPECT_FALSE(PictureShown()) << entry;
         EXPECT_TRUE(Idle());
-        EXPECT_EQ(gAuctionRecord.title, title) << "the results are not touched";
+        EXPECT_EQ(Text(Form1->ui.Label10), "ニコン D70 ボディ") << "the results are not touched";
+        EXPECT_EQ(Rows(), 4);
     }
     EXPECT_FALSE(std::filesystem::exists("img.jpg")) << "the last picture is not kept for a failed fetch";
 }
@@ -381,7 +457,7 @@ TEST_F(RunAnalysisTest, CancelAsksAndStopsTheDownloadOnlyOnYes)
         } else {
             EXPECT_EQ(boxes::Texts(), Texts{"受信を中断しますか？"});
             EXPECT_TRUE(Form1->ui.BitBtn7->isEnabled());
-            EXPECT_EQ(gBidLog.Count(), 3);
+            EXPECT_EQ(Rows(), 4);
             Form1->ui.BitBtn7->setEnabled(false);
         }
         EXPECT_TRUE(Idle());
