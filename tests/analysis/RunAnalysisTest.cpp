@@ -9,8 +9,10 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <mutex>
+#include <sstream>
 
 #include "analysis/AuctionTarget.h"
+#include "analysis/ForecastTool.h"
 #include "app/AuctionList.h"
 #include "tests/analysis/PageFixtures.h"
 #include "tests/net/NetSupport.h"
@@ -83,6 +85,14 @@ std::string BidPage(const std::string& title, std::time_t start, std::time_t end
 }
 
 constexpr std::time_t kHour = 3600, kDay = 86400;
+
+// The bid-history request for auction t1, byte for byte (the main window stores no cookie).
+constexpr const char* kHistoryRequest = "GET /jp/show/bid_hist?aID=t1&typ=log HTTP/1.0\r\n"
+                                        "Host: 127.0.0.1\r\n"
+                                        "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff\r\n"
+                                        "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript\r\n"
+                                        "Content-type: application/x-www-form-urlencoded\r\n"
+                                        "\r\n";
 
 // A service on 127.0.0.1 answering by request target, recording every request.
 class FakeService {
@@ -218,12 +228,7 @@ TEST_F(RunAnalysisTest, ARunSendsTheBidHistoryRequestAndHoldsTheLockUntilItEnds)
     EXPECT_EQ(boxes::Texts(), Texts{});
     const std::vector<std::string> requests = service.server.Requests();
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0], "GET /jp/show/bid_hist?aID=t1&typ=log HTTP/1.0\r\n"
-                           "Host: 127.0.0.1\r\n"
-                           "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff\r\n"
-                           "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript\r\n"
-                           "Content-type: application/x-www-form-urlencoded\r\n"
-                           "\r\n");
+    EXPECT_EQ(requests[0], kHistoryRequest);
     EXPECT_EQ(sandbox::ReadFile("http.txt"), EucFromUtf8(running));
     EXPECT_TRUE(Form1->ui.BitBtn5->isEnabled());
     EXPECT_TRUE(Form1->ui.BitBtn7->isEnabled());
@@ -489,4 +494,62 @@ TEST_F(RunAnalysisTest, PickingATitleRunsOnlyWithTitleGoAndWhenNoRunIsActive)
     EXPECT_EQ(service.Targets(), Texts{"/jp/show/bid_hist?aID=t0&typ=log"});
     EXPECT_EQ(boxes::Texts(), Texts{});
     EXPECT_TRUE(Idle());
+}
+
+namespace {
+
+class ForecastUrlTest : public testing::Test {
+protected:
+    struct Result {
+        int status;
+        std::string out, err;
+    };
+    static Result Tool(const std::vector<std::string>& args)
+    {
+        std::ostringstream out, err;
+        const int status = RunForecastTool(args, out, err);
+        return {status, out.str(), err.str()};
+    }
+
+    std::time_t now = std::time(nullptr);
+    FakeService service;
+};
+
+} // namespace
+
+TEST_F(ForecastUrlTest, AnAuctionAddressIsFetchedLikeTheWindowDoesAndForecast)
+{
+    service.Set("/jp/show/bid_hist?aID=t1&typ=log",
+                Http("200 OK", EucFromUtf8(BidPage("ニコン D70 ボディ", now - 2 * kDay, now + 3 * kDay, 1000,
+                                                   {{now - kHour, "taka_0815", 1500}}))));
+    const Result run = Tool({service.Url("/jp/auction/t1"), "--tendency", "middle"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("商品：ニコン D70 ボディ\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("落札予測：¥2,500\n確度：40%\n"), std::string::npos) << run.out;
+    ASSERT_EQ(service.server.Requests().size(), 1u);
+    EXPECT_EQ(service.server.Requests()[0], kHistoryRequest);
+    EXPECT_FALSE(std::filesystem::exists("http.txt")) << "the window's work file is not the tool's";
+}
+
+TEST_F(ForecastUrlTest, WhatCannotBeFetchedFailsWithAMessage)
+{
+    const std::string refused = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/jp/auction/t1";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {service.Url("/jp/auction/gone"), "cannot fetch " + service.Url("/jp/auction/gone") + ": the service answered 404"},
+        {refused, "cannot fetch " + refused + ": "},
+        {"https://127.0.0.1/jp/auction/t1", "https://127.0.0.1/jp/auction/t1 is not an auction page address"},
+        {service.Url("/jp/item/t1"), service.Url("/jp/item/t1") + " is not an auction page address"},
+    };
+    for (const auto& [url, message] : cases) {
+        const Result run = Tool({url});
+        EXPECT_EQ(run.status, 1) << url;
+        EXPECT_EQ(run.err.rfind("mirelo-forecast: " + message, 0), 0u) << run.err;
+        EXPECT_EQ(run.out, "");
+    }
+
+    // The stored proxy is used; one without a port stops the tool before anything is sent.
+    ASSERT_TRUE(stored::SetNumber(regvalue::Proxy, 1));
+    ASSERT_TRUE(stored::SetText(regvalue::ProxyHost, "127.0.0.1"));
+    EXPECT_EQ(Tool({service.Url("/jp/auction/t1")}).status, 1);
+    EXPECT_EQ(service.server.Connections(), 1) << "only the 404 above";
 }
