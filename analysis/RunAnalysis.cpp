@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <system_error>
 #include <thread>
+#include <unistd.h>
 
 #include "analysis/AuctionTarget.h"
 #include "app/Registry.h"
@@ -46,8 +47,8 @@ void AcquireRunLock(TForm1& form)
 
 void ReleaseRunLock(TForm1& form)
 {
-    std::error_code error;
-    std::filesystem::remove(kLockDirectory, error);
+    // rmdir: a file of that name is someone else's.
+    ::rmdir(kLockDirectory);
     form.ui.BitBtn1->setEnabled(true);
     form.ui.BitBtn6->setEnabled(false);
     form.ui.Image3->setVisible(true);

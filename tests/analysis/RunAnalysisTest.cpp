@@ -408,6 +408,11 @@ TEST_F(RunAnalysisTest, AStaleLockDelaysTheRunAndIsRemoved)
     Run("");
     EXPECT_GE(clock.elapsed(), 1000);
     EXPECT_TRUE(Idle());
+
+    // A file of that name delays the run the same way but is left alone.
+    sandbox::WriteFile(".lock", "not ours");
+    Run("");
+    EXPECT_EQ(sandbox::ReadFile(".lock"), "not ours");
 }
 
 TEST_F(RunAnalysisTest, CancelAsksAndStopsTheDownloadOnlyOnYes)
