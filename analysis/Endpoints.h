@@ -18,3 +18,9 @@ inline constexpr std::string_view kDefaultMyAuctionUrl = "http://user.auctions.y
 static_assert(kDefaultMyAuctionUrl.substr(0, 7) == "http://"
               && kDefaultMyAuctionUrl.substr(7, kUserPagesHost.size()) == kUserPagesHost
               && kDefaultMyAuctionUrl.substr(7 + kUserPagesHost.size()) == kMyAuctionPath);
+
+// An auction's page on the page host: this path, then the auction ID.
+inline constexpr std::string_view kAuctionPagePath = "/jp/auction/";
+
+// The bid-history page of an auction, sent to the page host; %s is the auction ID.
+inline constexpr const char* kBidHistoryRequest = "/jp/show/bid_hist?aID=%s&typ=log";

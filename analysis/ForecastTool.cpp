@@ -1,23 +1,30 @@
 #include "analysis/ForecastTool.h"
 
+#include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <QTemporaryFile>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <ostream>
 
+#include "analysis/AuctionTarget.h"
 #include "analysis/BidHistory.h"
 #include "analysis/Prediction.h"
+#include "app/HttpAddress.h"
+#include "app/RequestSetup.h"
 #include "app/Text.h"
+#include "net/NMHTTP.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: mirelo-forecast PAGE.html [--now \"YYYY-MM-DD HH:MM\"] [--tendency low|middle|high] [--json]\n";
+    "usage: mirelo-forecast PAGE.html|URL [--now \"YYYY-MM-DD HH:MM\"] [--tendency low|middle|high] [--json]\n";
 
 constexpr const char* kTendencyNames[] = {"low", "middle", "high"};
 
@@ -226,8 +233,39 @@ std::optional<ForecastToolOptions> ParseForecastArgs(const std::vector<std::stri
     return options;
 }
 
-std::optional<std::string> PageFileFor(const ForecastToolOptions& options, std::string& error)
+std::optional<std::string> PageFileFor(const ForecastToolOptions& options, QTemporaryFile& download,
+                                       std::string& error)
 {
+    if (HasWebScheme(options.page)) {
+        const AuctionTarget target = ReadAuctionTarget(options.page, AuctionList{});
+        if (target.problem != AuctionTarget::None) {
+            error = options.page + " is not an auction page address (http://HOST[:PORT]/jp/auction/ID)";
+            return std::nullopt;
+        }
+        if (!download.open()) {
+            error = "cannot make a temporary file: " + download.errorString().toStdString();
+            return std::nullopt;
+        }
+        download.close();
+        const std::string path = QFile::encodeName(download.fileName()).toStdString();
+        try {
+            // The main window's client, with its stored settings.
+            TNMHTTP http;
+            http.TimeOut = 300000;
+            http.ReportLevel = 2;
+            PrepareGet(http, target.page, path);
+            http.Get(target.requestPath);
+            // The window reads an error page like any other; here a clear word serves better.
+            if (http.ReplyNumber >= 400) {
+                error = "cannot fetch " + options.page + ": the service answered " + std::to_string(http.ReplyNumber);
+                return std::nullopt;
+            }
+        } catch (const std::exception& e) {
+            error = "cannot fetch " + options.page + ": " + e.what();
+            return std::nullopt;
+        }
+        return path;
+    }
     std::ifstream probe(options.page, std::ios::binary);
     if (!probe) {
         error = "cannot read " + options.page + ": " + std::strerror(errno);
@@ -248,7 +286,8 @@ int RunForecastTool(const std::vector<std::string>& args, std::ostream& out, std
         out << kUsage;
         return 0;
     }
-    const std::optional<std::string> page = PageFileFor(*options, error);
+    QTemporaryFile download(QDir::tempPath() + QStringLiteral("/mirelo-forecast-XXXXXX.html"));
+    const std::optional<std::string> page = PageFileFor(*options, download, error);
     if (!page) {
         err << "mirelo-forecast: " << error << '\n';
         return 1;

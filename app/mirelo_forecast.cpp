@@ -1,4 +1,6 @@
-// mirelo-forecast: the forecast of a saved bid-history page on the command line.
+// mirelo-forecast: the forecast of a saved bid-history page or of an auction's
+// address on the command line.
+#include <QCoreApplication>
 #include <clocale>
 #include <iostream>
 #include <langinfo.h>
@@ -9,6 +11,8 @@
 
 int main(int argc, char* argv[])
 {
+    // The HTTP client waits in an event loop.
+    QCoreApplication application(argc, argv);
     std::setlocale(LC_ALL, "");
     const std::vector<std::string> args(argv + 1, argv + argc);
     return RunForecastTool(args, std::cout, std::cerr, nl_langinfo(CODESET));
