@@ -2,6 +2,7 @@
 
 #include "analysis/Endpoints.h"
 #include "app/Text.h"
+#include "net/NMHTTP.h"
 
 AuctionTarget ReadAuctionTarget(std::string_view text, const AuctionList& list)
 {
@@ -39,6 +40,10 @@ AuctionTarget ReadAuctionTarget(std::string_view text, const AuctionList& list)
         return target;
     }
     target.requestPath = Format(kBidHistoryRequest, target.auctionId.c_str());
+    // The client sends at most this much of a path; a longer one would lose
+    // its end ("&typ=log") and ask for another page.
+    if (target.requestPath.size() > TNMHTTP::kMaxRequestPath)
+        target.problem = AuctionTarget::NotAnAddress;
     return target;
 }
 

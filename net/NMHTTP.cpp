@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr std::size_t kMaxPath = 256;
+constexpr std::size_t kMaxPath = TNMHTTP::kMaxRequestPath;
 constexpr std::size_t kMaxValue = 256;
 
 bool SameText(std::string_view a, std::string_view b)

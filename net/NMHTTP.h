@@ -81,7 +81,8 @@ public:
 
     // The state of the last command.
     std::string URL;
-    std::string RequestPath; // at most 256 characters
+    static constexpr std::size_t kMaxRequestPath = 256;
+    std::string RequestPath; // at most kMaxRequestPath characters
     TExStringList RequestHeader;
     CmdType CommandType = CmdType::Get;
     std::string SendData;

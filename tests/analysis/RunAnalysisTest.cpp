@@ -328,12 +328,17 @@ TEST_F(RunAnalysisTest, EachRefusedInputHasItsMessageAndSendsNothing)
     EXPECT_FALSE(Form1->ui.BitBtn7->isEnabled()) << "no run got as far as the results";
 }
 
-TEST(AuctionTargetTest, AnAuctionIdMayFillItsBuffer)
+TEST(AuctionTargetTest, AnAuctionIdMayBeAsLongAsItsRequestCanBeSent)
 {
-    const std::string id255(255, 'b');
-    const AuctionTarget t = ReadAuctionTarget("http://127.0.0.1:1/jp/auction/" + id255, {});
+    // The request path is sent up to 256 characters: 226 of them are the ID's.
+    const std::string id226(226, 'b');
+    const AuctionTarget t = ReadAuctionTarget("http://127.0.0.1:1/jp/auction/" + id226, {});
     EXPECT_EQ(t.problem, AuctionTarget::None);
-    EXPECT_EQ(t.requestPath, "/jp/show/bid_hist?aID=" + id255 + "&typ=log");
+    EXPECT_EQ(t.requestPath, "/jp/show/bid_hist?aID=" + id226 + "&typ=log");
+    EXPECT_EQ(t.requestPath.size(), 256u);
+
+    const AuctionTarget longer = ReadAuctionTarget("http://127.0.0.1:1/jp/auction/" + id226 + "b", {});
+    EXPECT_EQ(longer.problem, AuctionTarget::NotAnAddress) << "would lose its \"&typ=log\"";
 }
 
 TEST_F(RunAnalysisTest, AListTitleRunsItsAddressWithItsPictureUnlessSwitchedOff)
