@@ -61,14 +61,14 @@ TForm3::TForm3(QWidget* parent) : TFormBase(parent, FormPosition::MainFormCenter
     NMHTTP1 = new TNMHTTP(this);
     NMHTTP1->TimeOut = 300000;
     NMHTTP1->ReportLevel = 2;
-    status_ = new TransferStatus(NMHTTP1, this, ui.StatusBar1, ui.BitBtn1, ui.BitBtn6);
+    auto* status = new TransferStatus(NMHTTP1, this, ui.StatusBar1, ui.BitBtn1, ui.BitBtn6);
 
     FollowUpRun = [] {
         if (Form1)
             Form1->RunAnalysis();
     };
     connect(ui.BitBtn1, &QPushButton::clicked, this, &TForm3::BitBtn1Click);
-    connect(ui.BitBtn6, &QPushButton::clicked, status_, &TransferStatus::AskCancel);
+    connect(ui.BitBtn6, &QPushButton::clicked, status, &TransferStatus::AskCancel);
     connect(ui.BitBtn2, &QPushButton::clicked, this, &QWidget::close);
 }
 

@@ -10,7 +10,6 @@
 #include "ui_Unit3.h"
 
 class TNMHTTP;
-class TransferStatus;
 struct HttpAddress;
 
 class TForm3 : public TFormBase {
@@ -34,7 +33,6 @@ private:
     bool Fetch(const HttpAddress& address, const std::string& file);
     void ShowImported();
 
-    TransferStatus* status_ = nullptr;
     bool running_ = false;
 };
 
