@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "analysis/Endpoints.h"
 #include "app/AuctionList.h"
 #include "app/Clock.h"
 #include "app/Text.h"
@@ -21,6 +22,9 @@
 #include "dialogs/Unit2.h"
 #include "dialogs/Unit4.h"
 #include "dialogs/Version5.h"
+#include "import/BrowserCookie.h"
+#include "import/Cookie8.h"
+#include "import/Unit3.h"
 #include "import/Url7.h"
 #include "ui/Browser.h"
 #include "ui/Dialogs.h"
@@ -110,7 +114,7 @@ void TForm1::FormShow()
 {
     ui.Label25->setText(QStr(kVersionText));
     LoadAuctionList();
-    // The browser's cookie for the auction portal is captured here (import).
+    gBrowserCookie.Capture("http://" + std::string(kPortalDomain) + "/");
     Timer1Timer();
 }
 
@@ -126,8 +130,9 @@ void TForm1::WireCommands()
     connect(ui.BitBtn8, &QPushButton::clicked, this, &TForm1::BitBtn8Click);
     connect(ui.BitBtn3, &QPushButton::clicked, this, [this] { close(); });
     connect(ui.InternetI1, &QAction::triggered, this, &TForm1::InternetI1Click);
-    // A pick in ComboBox1 (ComboBox1Select, TitleGo) is wired with the run in WireAnalysis;
-    // "一括取込" and "ｸｯｷｰの確認...(&C)" with the import.
+    // A pick in ComboBox1 (ComboBox1Select, TitleGo) is wired with the run in WireAnalysis.
+    connect(ui.BitBtn2, &QPushButton::clicked, this, [] { Form3->ShowModal(); });
+    connect(ui.URLU1, &QAction::triggered, this, [] { Form8->ShowModal(); });
 
     connect(ui.Y2, &QAction::triggered, this, [] { Form9->ShowModal(); });
     connect(ui.O1, &QAction::triggered, this, [] { Form6->ShowModal(); });

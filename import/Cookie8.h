@@ -1,4 +1,4 @@
-// The cookie window.
+// The cookie window: the exact cookie text an import sends, to look at only.
 #pragma once
 
 #include "ui/Form.h"
@@ -10,6 +10,9 @@ public:
     explicit TForm8(QWidget* parent = nullptr);
 
     Ui::TForm8 ui;
+
+protected:
+    void FormShow() override;
 };
 
 extern TForm8* Form8;

@@ -1,8 +1,16 @@
-// The watch-list import window.
+// The watch-list import window: fills the auction list from one of the
+// user's My Auction lists, with the browser's login cookie.
 #pragma once
 
+#include <functional>
+#include <string>
+
+#include "import/MyAuctionImport.h"
 #include "ui/Form.h"
 #include "ui_Unit3.h"
+
+class TNMHTTP;
+struct HttpAddress;
 
 class TForm3 : public TFormBase {
     Q_OBJECT
@@ -10,6 +18,22 @@ public:
     explicit TForm3(QWidget* parent = nullptr);
 
     Ui::TForm3 ui;
+    TNMHTTP* NMHTTP1 = nullptr;
+
+    // Starts the analysis of the first imported entry: the main window's run.
+    std::function<void()> FollowUpRun;
+
+    // One import run, from the consent to the closing of the window.
+    void BitBtn1Click();
+
+private:
+    void ImportRun();
+    MyAuctionList ChosenList() const;
+    // The page at address into file; false, after the error box, when it failed.
+    bool Fetch(const HttpAddress& address, const std::string& file);
+    void ShowImported();
+
+    bool running_ = false;
 };
 
 extern TForm3* Form3;

@@ -2,6 +2,7 @@
 
 #include "analysis/Endpoints.h"
 #include "app/Registry.h"
+#include "import/MyAuctionImport.h"
 #include "ui/Dialogs.h"
 #include "ui/Sjis.h"
 
@@ -18,11 +19,7 @@ TForm7::TForm7(QWidget* parent) : TFormBase(parent, FormPosition::ScreenCenter)
 
 void TForm7::FormShow()
 {
-    std::string url;
-    // A stored empty address stays empty: only a missing (or unreadable) one means the default.
-    if (ReadRegistryText(HKEY_LOCAL_MACHINE, kMireloKey, regvalue::UrlMyAuction, url) != 0)
-        url = kDefaultMyAuctionUrl;
-    ui.Edit1->setText(QStr(url));
+    ui.Edit1->setText(QStr(ReadMyAuctionUrl()));
 }
 
 void TForm7::BitBtn3Click()

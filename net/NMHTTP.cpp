@@ -58,6 +58,21 @@ bool IsRedirect(int number)
     return number >= 300 && number <= 302;
 }
 
+// A blank would end the target early on the request line (a strict server
+// answers 400); it is sent as browsers send it.
+std::string EscapeBlanks(std::string_view target)
+{
+    std::string out;
+    out.reserve(target.size());
+    for (char c : target) {
+        if (c == ' ')
+            out += "%20";
+        else
+            out += c;
+    }
+    return out;
+}
+
 } // namespace
 
 int TExStringList::IndexOfHeader(std::string_view name) const
@@ -186,7 +201,7 @@ void TNMHTTP::BuildRequestHeader()
         std::string target = RequestPath;
         if (!Proxy.empty())
             target = "http://" + Host + (Port != 80 ? ":" + std::to_string(Port) : "") + wholePath_;
-        RequestHeader.Add(MethodText(CommandType) + target + " HTTP/1.0");
+        RequestHeader.Add(MethodText(CommandType) + EscapeBlanks(target) + " HTTP/1.0");
     }
     if (!Proxy.empty()) {
         // A kept-alive proxy connection would hold the body capture, which ends

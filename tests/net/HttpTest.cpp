@@ -247,6 +247,24 @@ TEST_F(HttpTest, ThroughAProxyTheTargetIsAbsolute)
     EXPECT_EQ(sandbox::ReadFile("http.txt"), "via proxy");
 }
 
+TEST_F(HttpTest, BlanksInTheTargetGoOutEscaped)
+{
+    ScriptServer server(ScriptServer::Reply(Ok("x")));
+    Prepare(server);
+    http.Get("/list?myaucpic=true &picsnum=50");
+    http.Host = "page.example";
+    http.Proxy = "127.0.0.1";
+    http.ProxyPort = server.Port();
+    http.Get("/a b");
+    QTest::qWait(50);
+    const auto line = [&](int i) {
+        const std::string r = server.Requests().at(static_cast<std::size_t>(i));
+        return r.substr(0, r.find("\r\n"));
+    };
+    EXPECT_EQ(line(0), "GET /list?myaucpic=true%20&picsnum=50 HTTP/1.0");
+    EXPECT_EQ(line(1), "GET http://page.example:" + std::to_string(server.Port()) + "/a%20b HTTP/1.0");
+}
+
 TEST_F(HttpTest, LineBreaksInValuesAreRefused)
 {
     ScriptServer server(ScriptServer::Reply(Ok("x")));
