@@ -170,9 +170,10 @@ void TNMHTTP::ParseURL()
         Host = host;
 
     if (RequestPath.empty()) {
-        RequestPath = "/";
-        wholePath_ = "/";
-        URL += "/";
+        // assign(1, '/') rather than = "/": g++ 12 warns falsely (-Wrestrict) on the latter.
+        RequestPath.assign(1, '/');
+        wholePath_.assign(1, '/');
+        URL.push_back('/');
     }
 }
 
