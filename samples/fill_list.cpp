@@ -2,6 +2,8 @@
 // from lines "title<TAB>page address<TAB>picture address" (UTF-8) on standard
 // input, as auction_service.py --list prints them. The demo uses it so that
 // its list is written exactly as the program writes its own.
+//   mirelo-fill-list [--my-auction URL]
+// also stores URL as the My Auction address, for trying the import.
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -10,8 +12,16 @@
 #include "app/Registry.h"
 #include "app/Text.h"
 
-int main()
+int main(int argc, char** argv)
 {
+    std::string myAuction;
+    if (argc == 3 && std::string(argv[1]) == "--my-auction") {
+        myAuction = argv[2];
+    } else if (argc != 1) {
+        std::fprintf(stderr, "usage: mirelo-fill-list [--my-auction URL] < list\n");
+        return 2;
+    }
+
     AuctionList list;
     std::string line;
     while (std::getline(std::cin, line)) {
@@ -33,6 +43,12 @@ int main()
     }
     if (!StoreAuctionList(list, true)) {
         std::fprintf(stderr, "mirelo-fill-list: cannot write the settings store %s\n", RegistryPath().c_str());
+        return 1;
+    }
+    if (!myAuction.empty()
+        && (CreateRegistryKey(HKEY_LOCAL_MACHINE, kMireloKey) != 0
+            || WriteRegistryText(HKEY_LOCAL_MACHINE, kMireloKey, regvalue::UrlMyAuction, myAuction) != 0)) {
+        std::fprintf(stderr, "mirelo-fill-list: cannot store the My Auction address in %s\n", RegistryPath().c_str());
         return 1;
     }
     std::printf("%d auctions in the list of %s\n", list.count, RegistryPath().c_str());
