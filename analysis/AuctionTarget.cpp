@@ -51,7 +51,7 @@ std::string AuctionTargetMessage(const AuctionTarget& target)
 {
     switch (target.problem) {
     case AuctionTarget::NotAnAddress:
-        return std::string(SJ("正しいＵＲＬを指定してください。\n[ ")) + target.input + " ]";
+        return AddressMessage(target.input);
     case AuctionTarget::NotAnAuctionPage:
         return std::string(SJ("正しいＵＲＬを指定してください。"));
     case AuctionTarget::None:

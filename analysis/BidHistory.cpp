@@ -1,7 +1,6 @@
 #include "analysis/BidHistory.h"
 
 #include <array>
-#include <cstdio>
 #include <limits>
 #include <optional>
 
@@ -194,12 +193,10 @@ private:
             mode = middle;
         }
 
-        char dateText[BidRecord::kDateTextBytes + 1];
-        std::snprintf(dateText, sizeof dateText, "%d/%d %02d:%02d", date->month, date->day, date->hour, date->minute);
         log_.Add(BidRecord{
             .time = static_cast<std::int32_t>(*when),
             .price = price,
-            .dateText = dateText,
+            .dateText = std::string(FitSjis(PageDateLabel(*date), BidRecord::kDateTextBytes)),
             .bidderId = std::string(FitSjis(bidder, BidRecord::kIdBytes)),
             .mode = std::string(FitSjis(mode, BidRecord::kIdBytes)),
         });

@@ -1,9 +1,19 @@
 #include "analysis/PageDate.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/Text.h"
+
+std::string PageDateLabel(const PageDate& date)
+{
+    // snprintf into a stack buffer: this runs once per bid of a long log.
+    char text[32];
+    const int n = std::snprintf(text, sizeof text, "%d/%d %02d:%02d", date.month, date.day, date.hour, date.minute);
+    return std::string(text, n > 0 ? std::min<std::size_t>(static_cast<std::size_t>(n), sizeof text - 1) : 0);
+}
 
 bool ReadPageNumber(std::string_view text, std::size_t& pos, int& value)
 {

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <map>
 #include <optional>
+#include <string>
 #include <string_view>
 
 struct PageDate {
@@ -18,6 +19,9 @@ struct PageDate {
 // One "%d" of scanf at pos: blanks, an optional sign, decimal digits. False,
 // with pos past what was read, when there are no digits or they overflow an int.
 bool ReadPageNumber(std::string_view text, std::size_t& pos, int& value);
+
+// The date as the program shows it: "%d/%d %02d:%02d", month/day hour:minute.
+std::string PageDateLabel(const PageDate& date);
 
 // Reads "%d月%d日%d時%d分" from the start of a Shift_JIS text (each number may be
 // preceded by blanks; text after the minute is ignored). Empty when the four

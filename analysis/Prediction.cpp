@@ -33,7 +33,7 @@ std::optional<Prediction> PredictFromRecords(const AuctionRecord& record, const 
     p.ended = result.ended;
     p.confidence = result.confidence;
     p.endTime = *endTime;
-    p.endLabel = Format("%d/%d %02d:%02d", end->month, end->day, end->hour, end->minute);
+    p.endLabel = PageDateLabel(*end);
     if (!p.ended) {
         p.forecast = result.forecast;
         p.points.push_back({now, latest.price, std::string(SJ("現在")), PointColour::Now});

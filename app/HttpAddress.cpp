@@ -1,10 +1,17 @@
 #include "app/HttpAddress.h"
 
+#include "app/Text.h"
+
 namespace {
 constexpr std::string_view kHttp = "http://";
 constexpr std::string_view kHttps = "https://";
 constexpr std::size_t kHostBytes = 255;
 } // namespace
+
+std::string AddressMessage(std::string_view address)
+{
+    return std::string(SJ("正しいＵＲＬを指定してください。\n[ ")) + std::string(address) + " ]";
+}
 
 bool HasWebScheme(std::string_view text)
 {

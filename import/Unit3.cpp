@@ -91,7 +91,7 @@ void TForm3::ImportRun()
     // An "https://" address cannot be split: there is no TLS to fetch it with.
     const std::optional<HttpAddress> top = SplitHttpAddress(topUrl);
     if (!top) {
-        Tell(this, std::string(SJ("正しいＵＲＬを指定してください。\n[ ")) + topUrl + " ]");
+        Tell(this, AddressMessage(topUrl));
         return;
     }
     if (!Fetch(*top, kTopPageFile))
