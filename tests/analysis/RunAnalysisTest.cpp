@@ -492,9 +492,13 @@ int StartCopy(const std::string& url, const std::string& shown)
 TEST_F(RunAnalysisTest, TwoCopiesInOneFolderEachShowTheirOwnAuction)
 {
     // Copy A's page stops halfway until copy B, started meanwhile in the same
-    // folder, has had all of its own from a fast server.
-    const std::string pageA = EucFromUtf8(BidPage("A の品", now - kDay, now + kDay, 100, {}));
-    const std::string pageB = EucFromUtf8(BidPage("B の品", now - kDay, now + kDay, 200, {}));
+    // folder, has had all of its own from a fast server. The pages are long
+    // enough that a half goes past any write buffer.
+    std::string padding;
+    for (int i = 0; i < 2500; ++i)
+        padding += "<!-- padding -->\n";
+    const std::string pageA = EucFromUtf8(BidPage("A の品", now - kDay, now + kDay, 100, {}) + padding);
+    const std::string pageB = EucFromUtf8(BidPage("B の品", now - kDay, now + kDay, 200, {}) + padding);
     std::atomic<bool> halfSent{false}, bServed{false};
     ScriptServer slow([&](ScriptServer::Conn& c, int) {
         c.ReadRequest();

@@ -437,6 +437,7 @@ TEST_F(ImportTest, TheFollowUpWaitsForTheRunningAnalysis)
 {
     Start();
     Form3->FollowUpRun = [] { Form1->QueueRunAnalysis(); };
+    Form1->NMHTTP1->TimeOut = 5000; // two tangled runs end soon
     std::atomic<bool> imported{false};
     ScriptServer page([&](ScriptServer::Conn& c, int) {
         c.ReadRequest();
