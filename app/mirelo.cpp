@@ -1,11 +1,13 @@
-// Start-up: the application object, its title, the window set, the loop.
+// Start-up: the work folder, the application object, its title, the window set, the loop.
 #include "app/Forms.h"
 #include "app/Text.h"
 #include "app/Unit1.h"
+#include "app/WorkFolder.h"
 #include "ui/Application.h"
 
 int main(int argc, char* argv[])
 {
+    EnterWorkFolder();
     TApplication application(argc, argv);
     application.SetTitle(SJ("ミレロくん"));
     application.Guard(CreateForms);
