@@ -29,8 +29,7 @@ bool IsHomeOrUnwritable(const fs::path& current)
     return !home.empty() && fs::equivalent(current, home, ec);
 }
 
-} // namespace
-
+// Empty without a usable $HOME.
 fs::path StateWorkFolder()
 {
     fs::path base = AbsoluteFromEnv("XDG_STATE_HOME");
@@ -42,6 +41,8 @@ fs::path StateWorkFolder()
     }
     return base / "quillmere" / "mirelo";
 }
+
+} // namespace
 
 fs::path EnterWorkFolder()
 {

@@ -7,11 +7,8 @@
 
 #include <filesystem>
 
-// $XDG_STATE_HOME/quillmere/mirelo (~/.local/state/... when the variable is
-// unset or relative); empty without a usable $HOME.
-std::filesystem::path StateWorkFolder();
-
-// Changes into the state work folder (made private when new) when the current
+// Changes into $XDG_STATE_HOME/quillmere/mirelo (~/.local/state/... when the
+// variable is unset or relative; made private when new) when the current
 // directory asks for it; stays put when that folder cannot be used. Returns the
 // current directory afterwards.
 std::filesystem::path EnterWorkFolder();

@@ -50,7 +50,8 @@ TEST(WorkFolderTest, HomeFolderGivesWayToThePrivateStateFolderOthersStay)
     }
     unsetenv("XDG_STATE_HOME");
     setenv("HOME", home.c_str(), 1);
-    EXPECT_EQ(fs::status(ownState).permissions() & fs::perms::all, fs::perms::owner_all) << "pages of My Auction are private";
+    EXPECT_EQ(fs::status(ownState).permissions() & fs::perms::all, fs::perms::owner_all)
+        << "the saved My Auction pages are private";
 }
 
 TEST(WorkFolderTest, UnwritableFolderGivesWayToTheStateFolder)
