@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
+#include <unordered_map>
 #include <sqlite3.h>
 
 #include "analysis/Forecast.h"
@@ -22,6 +23,8 @@ constexpr std::int64_t kSchemaVersion = 1;
 
 // Titles are in the full-text index only once their auction closed with a
 // price: only those are ever searched for. title_key is TitleKey(title).
+// title_grams counts the indexed titles holding each trigram: the index
+// itself counts them only by reading every title that does.
 const char* const kSchema =
     "CREATE TABLE auctions("
     " id INTEGER PRIMARY KEY,"
@@ -41,7 +44,8 @@ const char* const kSchema =
     " forecast INTEGER, confidence INTEGER, latest_price INTEGER, elapsed REAL,"
     " market_price INTEGER, market_forecast INTEGER);"
     "CREATE INDEX forecasts_auction ON forecasts(auction, time);"
-    "CREATE VIRTUAL TABLE titles USING fts5(key, tokenize = 'trigram');";
+    "CREATE VIRTUAL TABLE titles USING fts5(key, tokenize = 'trigram', detail = none);"
+    "CREATE TABLE title_grams(gram TEXT PRIMARY KEY, docs INTEGER NOT NULL) WITHOUT ROWID;";
 
 // Candidates the full-text index hands over for the exact comparison.
 constexpr int kCandidates = 200;
@@ -74,9 +78,11 @@ std::optional<std::int64_t> OptionalInt(const SqliteStatement& q, int column)
     return q.ColumnInt64(column);
 }
 
-SqliteStatement& BindOptional(SqliteStatement& q, int index, std::optional<std::int64_t> value)
+// NULL unless has. (Not an optional: g++ 12 then warns falsely of an
+// uninitialised value.)
+SqliteStatement& BindIf(SqliteStatement& q, int index, bool has, std::int64_t value)
 {
-    return value ? q.Bind(index, *value) : q.BindNull(index);
+    return has ? q.Bind(index, value) : q.BindNull(index);
 }
 
 // The auction's start: its page text read like its end, else the start row.
@@ -109,18 +115,77 @@ std::int64_t LatestPrice(const AuctionRecord& record, const BidLog& log)
     return log.Count() > 0 ? log[0].price : std::max<std::int64_t>(ParseBuyNow(record.currentPriceText), 0);
 }
 
-// The query that finds titles sharing any trigram with the key.
-std::string TrigramQuery(std::string_view key)
+// The auctions whose titles may be kSimilarityThreshold similar to the key,
+// the likeliest first. Sharing s of the key's n trigrams, a title of m
+// trigrams is 2s / (n + m) similar, and m >= s, so it shares at least
+// n·t / (2 − t) of them (a third at 0.5): it holds one of any n − that + 1 of
+// them. Those taken are the rarest, since common words ("送料無料", "美品")
+// would bring in half the history without changing who passes; the titles
+// holding most of them come first. Counting them here is much cheaper than
+// the index's own ranking.
+std::vector<std::int64_t> Candidates(const SqliteDb& db, std::string_view key, std::size_t limit)
 {
-    const std::u32string chars = QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())).toStdU32String();
-    std::string query;
-    for (std::size_t i = 0; i + 3 <= chars.size(); ++i) {
-        if (!query.empty())
-            query += " OR ";
-        // The keys hold letters and digits only: no quote to escape.
-        query += '"' + QString::fromStdU32String(chars.substr(i, 3)).toStdString() + '"';
+    const std::vector<std::string> grams = TitleTrigrams(key);
+    // The index has no trigram of a shorter title.
+    if (grams.empty() || QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())).size() < 3)
+        return {};
+
+    std::vector<std::pair<std::int64_t, const std::string*>> byCount;
+    SqliteStatement count(db, "SELECT docs FROM title_grams WHERE gram = ?1");
+    for (const std::string& gram : grams) {
+        count.Reset();
+        count.BindText(1, gram);
+        byCount.emplace_back(count.Step() == SQLITE_ROW ? count.ColumnInt64(0) : 0, &gram);
     }
-    return query;
+    std::sort(byCount.begin(), byCount.end());
+    const double n = static_cast<double>(grams.size());
+    const auto needed = static_cast<std::size_t>(std::ceil(n * kSimilarityThreshold / (2 - kSimilarityThreshold) - 1e-9));
+    const std::size_t take = grams.size() - std::clamp<std::size_t>(needed, 1, grams.size()) + 1;
+
+    std::unordered_map<std::int64_t, int> shared;
+    SqliteStatement postings(db, "SELECT rowid FROM titles WHERE titles MATCH ?1");
+    for (std::size_t i = 0; i < take; ++i) {
+        if (byCount[i].first == 0)
+            continue;
+        postings.Reset();
+        // The keys hold letters and digits only: no quote to escape.
+        postings.BindText(1, '"' + *byCount[i].second + '"');
+        while (postings.Step() == SQLITE_ROW)
+            ++shared[postings.ColumnInt64(0)];
+    }
+    std::vector<std::pair<int, std::int64_t>> ranked;
+    ranked.reserve(shared.size());
+    for (const auto& [id, hits] : shared)
+        ranked.emplace_back(hits, id);
+    const std::size_t keep = std::min(limit, ranked.size());
+    // Among equals the later recorded, which mostly ended later.
+    std::partial_sort(ranked.begin(), ranked.begin() + static_cast<std::ptrdiff_t>(keep), ranked.end(),
+                      [](const auto& x, const auto& y) { return x > y; });
+    std::vector<std::int64_t> ids;
+    for (std::size_t i = 0; i < keep; ++i)
+        ids.push_back(ranked[i].second);
+    return ids;
+}
+
+// Takes the title of an auction into the index, or out of it.
+bool IndexTitle(const SqliteDb& db, std::int64_t id, std::string_view key, bool in)
+{
+    SqliteStatement change(db, in ? "INSERT INTO titles(rowid, key) VALUES(?1, ?2)" : "DELETE FROM titles WHERE rowid = ?1");
+    change.Bind(1, id);
+    if (in)
+        change.BindText(2, key);
+    if (change.Step() != SQLITE_DONE)
+        return false;
+    SqliteStatement count(db, in ? "INSERT INTO title_grams(gram, docs) VALUES(?1, 1)"
+                                   " ON CONFLICT(gram) DO UPDATE SET docs = docs + 1"
+                                 : "UPDATE title_grams SET docs = docs - 1 WHERE gram = ?1");
+    for (const std::string& gram : TitleTrigrams(key)) {
+        count.Reset();
+        count.BindText(1, gram);
+        if (count.Step() != SQLITE_DONE)
+            return false;
+    }
+    return true;
 }
 
 void AddError(std::vector<double>& errors, std::optional<std::int64_t> forecast, std::int64_t closing)
@@ -151,7 +216,9 @@ AnalysisRunListener gListener;
 } // namespace
 
 struct History::Impl {
-    SqliteDb db;
+    SqliteDb db;                         // declared first: closed after the batch ends
+    std::optional<SqliteTransaction> batch;
+    bool batchOk = false;                // no record inside the batch failed
 };
 
 std::string HistoryPath()
@@ -220,16 +287,43 @@ bool History::Record(const AuctionRecord& record, const BidLog& log, const std::
 
     const bool ended = prediction && prediction->ended;
     // An auction that ended without a bid did not sell: no closing price.
-    const std::optional<std::int64_t> closing =
-        ended && log.Count() >= 2 ? std::optional<std::int64_t>(log[0].price) : std::nullopt;
+    const bool sold = ended && log.Count() >= 2;
+    const std::int64_t closing = sold ? log[0].price : 0;
     const std::int64_t buyNow = ParseBuyNow(record.buyNowText);
     const std::string key = TitleKey(record.title);
     // Read before the write transaction, which stays short.
-    const std::optional<MarketOutlook> outlook = Outlook(record, log, prediction, now);
+    const std::optional<MarketOutlook> outlook =
+        prediction && !ended ? Outlook(record, log, prediction, now) : std::nullopt;
 
-    SqliteTransaction tx(db, SqliteTransaction::Immediate);
-    if (!tx.Active())
-        return false;
+    std::optional<SqliteTransaction> own;
+    if (impl_->batch) {
+        if (!impl_->batchOk)
+            return false;
+    } else {
+        own.emplace(db, SqliteTransaction::Immediate);
+        if (!own->Active())
+            return false;
+    }
+    // Inside a batch a failure spoils the whole batch.
+    bool stored = false;
+    struct Spoil {
+        History::Impl& impl;
+        bool& stored;
+        ~Spoil()
+        {
+            if (impl.batch && !stored)
+                impl.batchOk = false;
+        }
+    } spoil{*impl_, stored};
+
+    // The title as the index holds it, to take out.
+    std::optional<std::string> indexedKey;
+    {
+        SqliteStatement q(db, "SELECT t.key FROM auctions a JOIN titles t ON t.rowid = a.id WHERE a.auction_id = ?1");
+        q.Bind(1, record.auctionId);
+        if (q.Step() == SQLITE_ROW)
+            indexedKey = std::string(q.ColumnBytes(0));
+    }
 
     SqliteStatement upsert(
         db, "INSERT INTO auctions(auction_id, address, title, title_key, seller, start_text, end_text, start_time,"
@@ -243,11 +337,12 @@ bool History::Record(const AuctionRecord& record, const BidLog& log, const std::
             " closing_price = excluded.closing_price, last_seen = excluded.last_seen");
     upsert.Bind(1, record.auctionId).Bind(2, address).Bind(3, record.title).BindText(4, key).Bind(5, record.sellerId);
     upsert.Bind(6, record.startText).Bind(7, record.endText);
-    BindOptional(upsert, 8, StartTime(record, log, now));
-    BindOptional(upsert, 9, prediction ? std::optional<std::int64_t>(prediction->endTime) : std::nullopt);
-    BindOptional(upsert, 10, buyNow >= 0 ? std::optional<std::int64_t>(buyNow) : std::nullopt);
+    const std::optional<std::int64_t> start = StartTime(record, log, now);
+    BindIf(upsert, 8, start.has_value(), start.value_or(0));
+    BindIf(upsert, 9, prediction.has_value(), prediction ? prediction->endTime : 0);
+    BindIf(upsert, 10, buyNow >= 0, buyNow);
     upsert.Bind(11, record.bidCountText).Bind(12, LatestPrice(record, log)).Bind(13, std::int64_t{ended});
-    BindOptional(upsert, 14, closing).Bind(15, std::int64_t{now});
+    BindIf(upsert, 14, sold, closing).Bind(15, std::int64_t{now});
     if (upsert.Step() != SQLITE_DONE)
         return false;
 
@@ -279,26 +374,21 @@ bool History::Record(const AuctionRecord& record, const BidLog& log, const std::
         SqliteStatement snap(db, "INSERT INTO forecasts(auction, time, tendency, forecast, confidence, latest_price,"
                                  " elapsed, market_price, market_forecast) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
         snap.Bind(1, id).Bind(2, std::int64_t{now}).Bind(3, std::int64_t{keiko});
-        BindOptional(snap, 4, ended ? std::nullopt : std::optional<std::int64_t>(prediction->forecast));
+        BindIf(snap, 4, !ended, prediction->forecast);
         snap.Bind(5, std::int64_t{prediction->confidence}).Bind(6, LatestPrice(record, log));
         snap.Bind(7, ElapsedShare(log, *prediction, now));
-        BindOptional(snap, 8, outlook ? std::optional<std::int64_t>(outlook->market.price) : std::nullopt);
-        BindOptional(snap, 9, outlook ? outlook->forecast : std::nullopt);
+        BindIf(snap, 8, outlook.has_value(), outlook ? outlook->market.price : 0);
+        BindIf(snap, 9, outlook && outlook->forecast, outlook ? outlook->forecast.value_or(0) : 0);
         if (snap.Step() != SQLITE_DONE)
             return false;
     }
 
-    SqliteStatement unindex(db, "DELETE FROM titles WHERE rowid = ?1");
-    unindex.Bind(1, id);
-    if (unindex.Step() != SQLITE_DONE)
+    if (indexedKey && !IndexTitle(db, id, *indexedKey, false))
         return false;
-    if (closing) {
-        SqliteStatement index(db, "INSERT INTO titles(rowid, key) VALUES(?1, ?2)");
-        index.Bind(1, id).BindText(2, key);
-        if (index.Step() != SQLITE_DONE)
-            return false;
-    }
-    return tx.Commit();
+    if (sold && !IndexTitle(db, id, key, true))
+        return false;
+    stored = !own || own->Commit();
+    return stored;
 }
 
 std::vector<SimilarAuction> History::Similar(std::string_view title, std::string_view excludeAuctionId,
@@ -331,7 +421,7 @@ std::vector<SimilarAuction> History::Similar(std::string_view title, std::string
             found.push_back(std::move(a));
         }
     };
-    // Titles that fold alike rank by their end, which the index's ranking
+    // Titles that fold alike rank by their end, which the candidates' count
     // knows nothing of: they are taken apart, all of them in order.
     SqliteStatement exact(db, "SELECT auction_id, title, address, closing_price, end_time, title_key FROM auctions"
                               " WHERE title_key = ?1 AND closing_price IS NOT NULL"
@@ -339,14 +429,12 @@ std::vector<SimilarAuction> History::Similar(std::string_view title, std::string
     exact.BindText(1, key).Bind(2, static_cast<std::int64_t>(limit) + 1);
     read(exact, true);
     if (found.size() < limit) {
-        const std::string query = TrigramQuery(key);
-        if (!query.empty()) {
-            SqliteStatement fuzzy(
-                db, "SELECT a.auction_id, a.title, a.address, a.closing_price, a.end_time, a.title_key"
-                    " FROM (SELECT rowid AS r FROM titles WHERE titles MATCH ?1 ORDER BY rank LIMIT ?2)"
-                    " JOIN auctions a ON a.id = r");
-            fuzzy.BindText(1, query).Bind(2, std::int64_t{kCandidates});
-            read(fuzzy, false);
+        SqliteStatement row(db, "SELECT auction_id, title, address, closing_price, end_time, title_key FROM auctions"
+                                " WHERE id = ?1");
+        for (std::int64_t id : Candidates(db, key, kCandidates)) {
+            row.Reset();
+            row.Bind(1, id);
+            read(row, false);
         }
     }
     std::stable_sort(found.begin(), found.end(), [](const SimilarAuction& x, const SimilarAuction& y) {
@@ -456,8 +544,36 @@ bool History::Clear()
     SqliteDb& db = impl_->db;
     SqliteTransaction tx(db, SqliteTransaction::Immediate);
     return tx.Active()
-           && db.Exec("DELETE FROM forecasts; DELETE FROM bids; DELETE FROM titles; DELETE FROM auctions;")
+           && db.Exec("DELETE FROM forecasts; DELETE FROM bids; DELETE FROM titles; DELETE FROM title_grams;"
+                      " DELETE FROM auctions;")
            && tx.Commit();
+}
+
+History::Batch::Batch(History& history) : history_(history)
+{
+    Impl& impl = *history_.impl_;
+    if (!history_.IsOpen() || impl.batch)
+        return;
+    impl.batch.emplace(impl.db, SqliteTransaction::Immediate);
+    impl.batchOk = impl.batch->Active();
+    owns_ = true;
+}
+
+History::Batch::~Batch()
+{
+    if (owns_)
+        history_.impl_->batch.reset();
+}
+
+bool History::Batch::Commit()
+{
+    Impl& impl = *history_.impl_;
+    if (!owns_)
+        return impl.batch && impl.batchOk;
+    const bool stored = impl.batch && impl.batchOk && impl.batch->Commit();
+    impl.batch.reset();
+    owns_ = false;
+    return stored;
 }
 
 void RecordAnalysisRun(const AuctionRecord& record, const BidLog& log, std::string_view address,

@@ -102,6 +102,22 @@ public:
     // Empties the history.
     bool Clear();
 
+    // Makes the records of its lifetime one transaction, for recording many
+    // auctions at once (a sample set, a benchmark): all are stored or none.
+    // It holds the write lock throughout.
+    class Batch {
+    public:
+        explicit Batch(History& history);
+        ~Batch(); // rolls back unless committed
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+        bool Commit();
+
+    private:
+        History& history_;
+        bool owns_ = false; // false inside another batch, which it joins
+    };
+
     struct Impl;
 
 private:

@@ -33,31 +33,35 @@ std::string TitleKey(std::string_view sjisTitle)
     return key.toStdString();
 }
 
-namespace {
-
-std::vector<std::u32string> Trigrams(std::string_view key)
+std::vector<std::string> TitleTrigrams(std::string_view key)
 {
-    const std::u32string chars = QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())).toStdU32String();
-    std::vector<std::u32string> grams;
-    if (chars.empty())
+    std::vector<std::string> grams;
+    // Each character is one to four bytes; a trigram runs from one character
+    // start to the one three further on.
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i < key.size(); ++i) {
+        if ((static_cast<unsigned char>(key[i]) & 0xC0) != 0x80)
+            starts.push_back(i);
+    }
+    starts.push_back(key.size());
+    const std::size_t chars = starts.size() - 1;
+    if (chars == 0)
         return grams;
-    if (chars.size() < 3) {
-        grams.push_back(chars);
+    if (chars < 3) {
+        grams.emplace_back(key);
         return grams;
     }
-    for (std::size_t i = 0; i + 3 <= chars.size(); ++i)
-        grams.push_back(chars.substr(i, 3));
+    for (std::size_t i = 0; i + 3 <= chars; ++i)
+        grams.emplace_back(key.substr(starts[i], starts[i + 3] - starts[i]));
     std::sort(grams.begin(), grams.end());
     grams.erase(std::unique(grams.begin(), grams.end()), grams.end());
     return grams;
 }
 
-} // namespace
-
 double TitleSimilarity(std::string_view keyA, std::string_view keyB)
 {
-    const std::vector<std::u32string> a = Trigrams(keyA);
-    const std::vector<std::u32string> b = Trigrams(keyB);
+    const std::vector<std::string> a = TitleTrigrams(keyA);
+    const std::vector<std::string> b = TitleTrigrams(keyB);
     if (a.empty() || b.empty())
         return 0;
     std::size_t shared = 0;

@@ -17,9 +17,12 @@
 // not Shift_JIS are dropped, so any title folds without error.
 std::string TitleKey(std::string_view sjisTitle);
 
+// The distinct character trigrams of a key as UTF-8, sorted; a key of fewer
+// than three characters is its own only trigram.
+std::vector<std::string> TitleTrigrams(std::string_view key);
+
 // The Dice coefficient of the two keys' trigram sets: 2|A∩B| / (|A| + |B|),
-// 0 (nothing shared) to 1 (same trigrams). A key of fewer than three
-// characters is its own only trigram.
+// 0 (nothing shared) to 1 (same trigrams).
 double TitleSimilarity(std::string_view keyA, std::string_view keyB);
 
 // An ended auction as a comparable for another's price.

@@ -169,6 +169,18 @@ TEST_F(HistoryTest, RecordsAndReRecordsAnAuction)
 
     EXPECT_TRUE(history.Clear());
     EXPECT_TRUE(history.Auctions().empty());
+
+    // A batch stores all its records or none.
+    {
+        History::Batch batch(history);
+        EXPECT_TRUE(RecordRun(history, first, At(0.3)));
+    }
+    EXPECT_TRUE(history.Auctions().empty());
+    History::Batch batch(history);
+    EXPECT_TRUE(RecordRun(history, first, At(0.3)));
+    EXPECT_TRUE(RecordRun(history, Analysed("a2", "腕時計", {100}, false, 100), At(0.3)));
+    EXPECT_TRUE(batch.Commit());
+    EXPECT_EQ(history.Auctions().size(), 2u);
 }
 
 TEST_F(HistoryTest, EndedAuctionsGiveTheMarketPriceAndTheAccuracy)
@@ -212,6 +224,11 @@ TEST_F(HistoryTest, EndedAuctionsGiveTheMarketPriceAndTheAccuracy)
     ASSERT_TRUE(outlook);
     EXPECT_EQ(outlook->market.price, 12000);
     EXPECT_EQ(outlook->forecast, 12000);
+
+    // A title read anew is searched anew.
+    ASSERT_TRUE(RecordRun(history, Analysed("b3", "SEIKO プレザージュ SARX035 腕時計 中古", {5000, 7000}, true), At(3)));
+    EXPECT_EQ(history.Similar(title).size(), 4u);
+    EXPECT_TRUE(history.Similar(SjisFromUtf8("CASIO G-SHOCK 腕時計 DW-5600")).empty());
 }
 
 TEST_F(HistoryTest, TitlesOfAnyBytesAreStoredAndSearched)
