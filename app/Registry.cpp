@@ -96,21 +96,7 @@ bool OpenStore(SqliteDb& db, bool write)
     }
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-    if (!MayWrite(path) || !db.Open(path, true, kBusyMs))
-        return false;
-    if (db.IsDamaged()) {
-        // A damaged store would refuse every write for good. Keep it beside
-        // for the user and start afresh, so settings can be saved again.
-        db.Close();
-        SetDamagedFileAside(path);
-        if (!db.Open(path, true, kBusyMs))
-            return false;
-    }
-    // Readers then never wait for a writer; the mode stays in the file.
-    db.Exec("PRAGMA journal_mode=WAL");
-    // With WAL a crash still never tears a commit; it spares a disk flush per write.
-    db.Exec("PRAGMA synchronous=NORMAL");
-    return true;
+    return MayWrite(path) && db.OpenShared(path, kBusyMs);
 }
 
 bool KeyExists(const SqliteDb& db, HKEY root, std::string_view fold)

@@ -3,6 +3,21 @@
 #include <filesystem>
 #include <sqlite3.h>
 
+namespace {
+
+void SetDamagedFileAside(const std::string& path)
+{
+    std::error_code ec;
+    std::filesystem::rename(path, path + ".damaged", ec);
+    if (ec)
+        return;
+    // Journal files of the old file must not be applied to the new one.
+    std::filesystem::remove(path + "-wal", ec);
+    std::filesystem::remove(path + "-shm", ec);
+}
+
+} // namespace
+
 SqliteDb::~SqliteDb()
 {
     Close();
@@ -23,6 +38,25 @@ bool SqliteDb::Open(const std::string& path, bool create, int busyMs)
     }
     sqlite3_busy_timeout(db, busyMs);
     db_ = db;
+    return true;
+}
+
+bool SqliteDb::OpenShared(const std::string& path, int busyMs)
+{
+    if (!Open(path, true, busyMs))
+        return false;
+    if (IsDamaged()) {
+        // A damaged store would refuse every write for good. Keep it beside
+        // for the user and start afresh.
+        Close();
+        SetDamagedFileAside(path);
+        if (!Open(path, true, busyMs))
+            return false;
+    }
+    // Readers then never wait for a writer; the mode stays in the file.
+    Exec("PRAGMA journal_mode=WAL");
+    // With WAL a crash still never tears a commit; it spares a disk flush per write.
+    Exec("PRAGMA synchronous=NORMAL");
     return true;
 }
 
@@ -51,17 +85,6 @@ bool SqliteDb::IsDamaged() const
 std::int64_t SqliteDb::LastInsertRowid() const
 {
     return db_ ? sqlite3_last_insert_rowid(db_) : 0;
-}
-
-void SetDamagedFileAside(const std::string& path)
-{
-    std::error_code ec;
-    std::filesystem::rename(path, path + ".damaged", ec);
-    if (ec)
-        return;
-    // Journal files of the old file must not be applied to the new one.
-    std::filesystem::remove(path + "-wal", ec);
-    std::filesystem::remove(path + "-shm", ec);
 }
 
 SqliteStatement::SqliteStatement(const SqliteDb& db, const char* sql)

@@ -22,6 +22,11 @@ public:
     bool Open(const std::string& path, bool create, int busyMs);
     void Close();
 
+    // Opens a store that copies of the program share, making the file (not
+    // its folder): a damaged file is moved to "<path>.damaged" for the user
+    // and a new one started; the file is put in WAL mode.
+    bool OpenShared(const std::string& path, int busyMs);
+
     // Runs statements that return no rows; false on the first error.
     bool Exec(const char* sql);
 
@@ -68,10 +73,6 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
     bool bindOk_ = true;
 };
-
-// Moves a damaged database file to "<path>.damaged", for the user to keep,
-// so that a new one can be started in its place.
-void SetDamagedFileAside(const std::string& path);
 
 class SqliteTransaction {
 public:

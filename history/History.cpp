@@ -241,17 +241,8 @@ bool History::Open(const std::string& path)
         return false;
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-    if (!db.Open(path, true, kBusyMs))
+    if (!db.OpenShared(path, kBusyMs))
         return false;
-    if (db.IsDamaged()) {
-        // Kept beside for the user; the history starts afresh.
-        db.Close();
-        SetDamagedFileAside(path);
-        if (!db.Open(path, true, kBusyMs))
-            return false;
-    }
-    db.Exec("PRAGMA journal_mode=WAL");
-    db.Exec("PRAGMA synchronous=NORMAL");
     if (UserVersion(db) != kSchemaVersion && !MakeSchema(db)) {
         db.Close();
         return false;
