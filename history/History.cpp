@@ -123,9 +123,9 @@ std::int64_t LatestPrice(const AuctionRecord& record, const BidLog& log)
 // would bring in half the history without changing who passes; the titles
 // holding most of them come first. Counting them here is much cheaper than
 // the index's own ranking.
-std::vector<std::int64_t> Candidates(const SqliteDb& db, std::string_view key, std::size_t limit)
+std::vector<std::int64_t> Candidates(const SqliteDb& db, std::string_view key,
+                                     const std::vector<std::string>& grams, std::size_t limit)
 {
-    const std::vector<std::string> grams = TitleTrigrams(key);
     // The index has no trigram of a shorter title.
     if (grams.empty() || QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())).size() < 3)
         return {};
@@ -392,6 +392,7 @@ std::vector<SimilarAuction> History::Similar(std::string_view title, std::string
     const std::string key = TitleKey(title);
     if (key.empty())
         return found;
+    const std::vector<std::string> grams = TitleTrigrams(key);
     auto read = [&](SqliteStatement& q, bool exact) {
         while (q.Step() == SQLITE_ROW) {
             SimilarAuction a;
@@ -402,7 +403,7 @@ std::vector<SimilarAuction> History::Similar(std::string_view title, std::string
             // The same titles came with the exact match, latest first.
             if (!exact && candidateKey == key)
                 continue;
-            a.similarity = exact ? 1.0 : TitleSimilarity(key, candidateKey);
+            a.similarity = exact ? 1.0 : TrigramSimilarity(grams, TitleTrigrams(candidateKey));
             if (a.similarity < kSimilarityThreshold)
                 continue;
             a.title = q.ColumnBytes(1);
@@ -422,7 +423,7 @@ std::vector<SimilarAuction> History::Similar(std::string_view title, std::string
     if (found.size() < limit) {
         SqliteStatement row(db, "SELECT auction_id, title, address, closing_price, end_time, title_key FROM auctions"
                                 " WHERE id = ?1");
-        for (std::int64_t id : Candidates(db, key, kCandidates)) {
+        for (std::int64_t id : Candidates(db, key, grams, kCandidates)) {
             row.Reset();
             row.Bind(1, id);
             read(row, false);

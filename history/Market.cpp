@@ -60,8 +60,11 @@ std::vector<std::string> TitleTrigrams(std::string_view key)
 
 double TitleSimilarity(std::string_view keyA, std::string_view keyB)
 {
-    const std::vector<std::string> a = TitleTrigrams(keyA);
-    const std::vector<std::string> b = TitleTrigrams(keyB);
+    return TrigramSimilarity(TitleTrigrams(keyA), TitleTrigrams(keyB));
+}
+
+double TrigramSimilarity(const std::vector<std::string>& a, const std::vector<std::string>& b)
+{
     if (a.empty() || b.empty())
         return 0;
     std::size_t shared = 0;

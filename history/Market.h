@@ -24,6 +24,8 @@ std::vector<std::string> TitleTrigrams(std::string_view key);
 // The Dice coefficient of the two keys' trigram sets: 2|A∩B| / (|A| + |B|),
 // 0 (nothing shared) to 1 (same trigrams).
 double TitleSimilarity(std::string_view keyA, std::string_view keyB);
+// The same of two keys' TitleTrigrams.
+double TrigramSimilarity(const std::vector<std::string>& a, const std::vector<std::string>& b);
 
 // An ended auction as a comparable for another's price.
 struct SimilarAuction {
