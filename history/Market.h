@@ -35,7 +35,7 @@ struct SimilarAuction {
 // Auctions at least this similar count for the market price.
 inline constexpr double kSimilarityThreshold = 0.5;
 // The market price takes the median of at most this many of the most similar...
-inline constexpr std::size_t kMarketMaxCount = 10;
+inline constexpr std::size_t kMarketMaxCount = 20;
 // ... and is not given from fewer than this many.
 inline constexpr std::size_t kMarketMinCount = 3;
 
@@ -55,6 +55,7 @@ std::optional<MarketPrice> MarketFrom(const std::vector<SimilarAuction>& ranked)
 struct MarketForecastInput {
     std::int64_t seedForecast = 0;  // the extrapolating forecast, as shown
     std::int64_t marketPrice = 0;
+    std::vector<std::int64_t> closingPrices; // the market's auctions'; none: marketPrice alone
     std::int64_t currentPrice = 0;  // the latest bid
     std::int64_t buyNow = -1;       // -1: none
     double elapsedShare = 0;        // 0 at the start to 1 at the end
@@ -63,4 +64,12 @@ struct MarketForecastInput {
 // The closing price expected from what similar items fetched and how this
 // auction runs: never below the current price, never above buy-it-now,
 // rounded to the seed forecast's price steps.
+//
+// The closing prices of the similar auctions, each raised to the current
+// price (this one will not close below it), stand for what this one may
+// fetch; the forecast is the price that is least wrong over them relative
+// to the price, their median weighted by 1 / price. An auction whose own
+// course stays far below the market is not one like the others (a part, a
+// defect): the forecast is held to its seed forecast times 1 + 3 × the
+// share of the time still to run.
 std::int64_t MarketAwareForecast(const MarketForecastInput& in);
