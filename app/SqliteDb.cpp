@@ -1,5 +1,6 @@
 #include "app/SqliteDb.h"
 
+#include <filesystem>
 #include <sqlite3.h>
 
 SqliteDb::~SqliteDb()
@@ -38,6 +39,31 @@ bool SqliteDb::Exec(const char* sql)
     return db_ && sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
+bool SqliteDb::IsDamaged() const
+{
+    SqliteStatement q(*this, "SELECT count(*) FROM sqlite_master");
+    if (q.Ok() && q.Step() == SQLITE_ROW)
+        return false;
+    int code = sqlite3_errcode(db_) & 0xFF;
+    return code == SQLITE_NOTADB || code == SQLITE_CORRUPT;
+}
+
+std::int64_t SqliteDb::LastInsertRowid() const
+{
+    return db_ ? sqlite3_last_insert_rowid(db_) : 0;
+}
+
+void SetDamagedFileAside(const std::string& path)
+{
+    std::error_code ec;
+    std::filesystem::rename(path, path + ".damaged", ec);
+    if (ec)
+        return;
+    // Journal files of the old file must not be applied to the new one.
+    std::filesystem::remove(path + "-wal", ec);
+    std::filesystem::remove(path + "-shm", ec);
+}
+
 SqliteStatement::SqliteStatement(const SqliteDb& db, const char* sql)
 {
     if (db.Handle() && sqlite3_prepare_v2(db.Handle(), sql, -1, &stmt_, nullptr) != SQLITE_OK) {
@@ -68,6 +94,36 @@ SqliteStatement& SqliteStatement::Bind(int index, std::int64_t value)
     return *this;
 }
 
+SqliteStatement& SqliteStatement::Bind(int index, double value)
+{
+    if (stmt_ && sqlite3_bind_double(stmt_, index, value) != SQLITE_OK)
+        bindOk_ = false;
+    return *this;
+}
+
+SqliteStatement& SqliteStatement::BindNull(int index)
+{
+    if (stmt_ && sqlite3_bind_null(stmt_, index) != SQLITE_OK)
+        bindOk_ = false;
+    return *this;
+}
+
+SqliteStatement& SqliteStatement::BindText(int index, std::string_view utf8)
+{
+    if (stmt_ && sqlite3_bind_text64(stmt_, index, utf8.data(), utf8.size(), SQLITE_TRANSIENT, SQLITE_UTF8) != SQLITE_OK)
+        bindOk_ = false;
+    return *this;
+}
+
+void SqliteStatement::Reset()
+{
+    if (stmt_) {
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+    }
+    bindOk_ = true;
+}
+
 int SqliteStatement::Step()
 {
     if (!Ok())
@@ -82,6 +138,21 @@ std::string_view SqliteStatement::ColumnBytes(int column) const
     if (!data || size <= 0)
         return {};
     return {static_cast<const char*>(data), static_cast<std::size_t>(size)};
+}
+
+std::int64_t SqliteStatement::ColumnInt64(int column) const
+{
+    return sqlite3_column_int64(stmt_, column);
+}
+
+double SqliteStatement::ColumnDouble(int column) const
+{
+    return sqlite3_column_double(stmt_, column);
+}
+
+bool SqliteStatement::ColumnIsNull(int column) const
+{
+    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
 }
 
 SqliteTransaction::SqliteTransaction(SqliteDb& db, Kind kind) : db_(db)

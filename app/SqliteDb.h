@@ -25,6 +25,11 @@ public:
     // Runs statements that return no rows; false on the first error.
     bool Exec(const char* sql);
 
+    // True when the file is not a database or its schema cannot be read.
+    bool IsDamaged() const;
+
+    std::int64_t LastInsertRowid() const;
+
     sqlite3* Handle() const { return db_; }
 
 private:
@@ -43,16 +48,30 @@ public:
     // Bytes are bound as BLOBs: the texts are Shift_JIS, not the UTF-8 SQLite expects.
     SqliteStatement& Bind(int index, std::string_view bytes);
     SqliteStatement& Bind(int index, std::int64_t value);
+    SqliteStatement& Bind(int index, double value);
+    SqliteStatement& BindNull(int index);
+    // Valid UTF-8 for what reads text (full-text search).
+    SqliteStatement& BindText(int index, std::string_view utf8);
+
+    // Makes the statement ready to run again with new bindings.
+    void Reset();
 
     // SQLITE_ROW, SQLITE_DONE or an error code.
     int Step();
 
     std::string_view ColumnBytes(int column) const;
+    std::int64_t ColumnInt64(int column) const;
+    double ColumnDouble(int column) const;
+    bool ColumnIsNull(int column) const;
 
 private:
     sqlite3_stmt* stmt_ = nullptr;
     bool bindOk_ = true;
 };
+
+// Moves a damaged database file to "<path>.damaged", for the user to keep,
+// so that a new one can be started in its place.
+void SetDamagedFileAside(const std::string& path);
 
 class SqliteTransaction {
 public:
