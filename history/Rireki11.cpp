@@ -88,6 +88,7 @@ TForm11::TForm11(QWidget* parent) : TFormBase(parent, FormPosition::ScreenCenter
     ui.StringGrid3->SetRowCount(5);
     ui.StringGrid3->SetFixedCols(1);
     ui.StringGrid3->setSelectionMode(QAbstractItemView::NoSelection);
+    ui.StringGrid3->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     const char* kinds[] = {"控えめ（安め）", "無難（ふつう）", "辛め（高め）", "相場を加味"};
     for (int row = 1; row <= 4; ++row)
         SetCell(ui.StringGrid3, 0, row, U(kinds[row - 1]));

@@ -119,10 +119,12 @@ TEST_F(HistoryWindowTest, ShowsMarketRecordsAndAccuracyOfTheRunAndClearsOnYes)
 
     EXPECT_EQ(Utf8FromSjis(SjisStr(Form11->ui.Label2->text())), "ニコン D70 ボディ 元箱付き 美品 送料無料");
     EXPECT_EQ(Form11->ui.Label4->text(), YenText(58000, QLocale()));
-    std::vector<std::string> similar = Column(Form11->ui.StringGrid1, 0);
+    std::vector<std::string> similar = Column(Form11->ui.StringGrid1, 0), d70Titles;
+    for (const auto& [id, title] : d70s)
+        d70Titles.push_back(title);
     std::sort(similar.begin(), similar.end());
-    EXPECT_EQ(similar, (std::vector<std::string>{"ニコン D70 ボディ 元箱付き 美品", "ニコン Ｄ７０ ボディ 元箱付き",
-                                                 "【美品】ニコン D70 ボディ 元箱付き"}));
+    std::sort(d70Titles.begin(), d70Titles.end());
+    EXPECT_EQ(similar, d70Titles); // not the watch
     EXPECT_EQ(Column(Form11->ui.StringGrid2, 0).size(), 5u);
     EXPECT_NE(Utf8FromSjis(Form11->ui.StringGrid3->Cell(3, 2)), "－"); // 無難, 50–75 %
 
