@@ -192,6 +192,20 @@ bool History::Open(const std::string& path)
     return true;
 }
 
+bool History::OpenToRead(const std::string& path)
+{
+    SqliteDb& db = impl_->db;
+    db.Close();
+    std::error_code ec;
+    if (path.empty() || !std::filesystem::is_regular_file(path, ec))
+        return false;
+    if (!db.Open(path, false, kBusyMs) || db.IsDamaged() || UserVersion(db) != kSchemaVersion) {
+        db.Close();
+        return false;
+    }
+    return true;
+}
+
 bool History::IsOpen() const
 {
     return impl_->db.Handle() != nullptr;

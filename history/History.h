@@ -69,6 +69,8 @@ public:
     // Opens the file, making it (and its folder) when missing. A damaged file
     // is set aside as "<path>.damaged" and a new one started.
     bool Open(const std::string& path = HistoryPath());
+    // Opens an existing history for reading only: nothing is made or changed.
+    bool OpenToRead(const std::string& path = HistoryPath());
     bool IsOpen() const;
 
     // Records one analysis in one short transaction: the auction, its bids
