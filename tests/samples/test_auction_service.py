@@ -218,9 +218,10 @@ class MarketTest(unittest.TestCase):
         ids = [m.id for m in market]
         self.assertEqual(len(set(ids)), len(ids))
         self.assertFalse(set(ids) & {a.id for a in service.build_auctions(NOW)})
-        for m in market:
+        for m, row in zip(market, service.MARKET):
             with self.subTest(m.id):
                 self.assertFalse(m.running(NOW))
+                self.assertEqual(m.price, row[6])  # the closing price the README lists
                 fields, log = read_bid_history(service.bid_history_page(m).encode(service.ENCODING))
                 self.assertEqual(fields["title"], sj(m.title))
                 self.assertEqual(len(log), len(m.bids) + 1)
