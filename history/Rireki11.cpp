@@ -131,7 +131,7 @@ void TForm11::ShowHistory()
         const std::optional<Prediction> prediction =
             PredictFromRecords(current_->record, current_->log, current_->now, StoredTendency());
         outlook = history.Outlook(current_->record, current_->log, prediction, current_->now);
-        ui.Label2->setText(QStr(current_->record.title));
+        ui.Label2->setText(current_->record.title.empty() ? U("（未取得）") : QStr(current_->record.title));
         ui.Label6->setText(current_->log.Count() > 0 ? YenText(current_->log[0].price, locale) : U("（未取得）"));
     } else {
         ui.Label2->setText(U("（未取得）"));
