@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QLocale>
 #include <QUrl>
+#include <algorithm>
 #include <cmath>
 
 #include "analysis/Prediction.h"
