@@ -427,10 +427,6 @@ TEST_F(ImportTest, ClosingTheWindowDuringATransferAsksAndCancels)
         EXPECT_EQ(Titles(), (std::vector<std::string>{"old one", "old two"}));
         EXPECT_FALSE(Form3->isVisible()) << "closed once the run has reported";
     }
-    // Without a transfer the window closes at once.
-    Form3->show();
-    Form3->close();
-    EXPECT_FALSE(Form3->isVisible());
 }
 
 TEST_F(ImportTest, TheFollowUpWaitsForTheRunningAnalysis)
