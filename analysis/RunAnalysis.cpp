@@ -1,12 +1,13 @@
 // The analysis run: from the entry box to the bids, the chart and the forecast.
 #include <QComboBox>
 #include <QPushButton>
+#include <QTimer>
 #include <chrono>
-#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <unistd.h>
 
 #include "analysis/AuctionTarget.h"
@@ -68,6 +69,29 @@ private:
     TForm1& form_;
 };
 
+// Marks the window's run active; a run queued meanwhile starts once this
+// one has ended.
+class ActiveRun {
+public:
+    ActiveRun(TForm1& form, bool& active, bool& queued) : form_(form), active_(active), queued_(queued)
+    {
+        active_ = true;
+    }
+    ~ActiveRun()
+    {
+        active_ = false;
+        if (std::exchange(queued_, false))
+            form_.QueueRunAnalysis();
+    }
+    ActiveRun(const ActiveRun&) = delete;
+    ActiveRun& operator=(const ActiveRun&) = delete;
+
+private:
+    TForm1& form_;
+    bool& active_;
+    bool& queued_;
+};
+
 void ShowAborted()
 {
     ShowMessage(SJ("処理を中断しました。"));
@@ -89,8 +113,25 @@ void TForm1::WireAnalysis()
     connect(ui.ComboBox1, &QComboBox::activated, this, [this] { ComboBox1Select(*this); });
 }
 
+// From the event loop: the import window that asked has closed by then, so
+// "中止" can be reached, and a run that is active has ended.
+void TForm1::QueueRunAnalysis()
+{
+    if (std::exchange(runQueued_, true) || runActive_)
+        return;
+    QTimer::singleShot(0, this, [this] {
+        if (!runActive_ && std::exchange(runQueued_, false))
+            RunAnalysis();
+    });
+}
+
 void TForm1::RunAnalysis()
 {
+    // Events are handled while a run waits; a run started from one of them
+    // would drive the same component inside the first and spoil both.
+    if (runActive_)
+        return;
+    const ActiveRun active(*this, runActive_, runQueued_);
     gBidLog.Clear();
     RunLock lock(*this);
 
@@ -102,9 +143,9 @@ void TForm1::RunAnalysis()
         return;
     }
 
+    WorkFile page(kPageFile);
     try {
-        PrepareGet(*NMHTTP1, target.page, kPageFile);
-        NMHTTP1->Get(target.requestPath);
+        page.Fetch(*NMHTTP1, target.page, target.requestPath);
     } catch (...) {
         ShowAborted();
         return;
@@ -113,11 +154,9 @@ void TForm1::RunAnalysis()
     ClearPicture(ui.Image5);
     if (!target.imageAddress.empty() && ReadRegistrySwitch(regvalue::ShowImage, 1)) {
         try {
-            // A reply without a body leaves no file rather than the last picture.
-            std::remove(kPictureFile);
-            PrepareGet(*NMHTTP1, target.page, kPictureFile);
-            NMHTTP1->Get(target.imageAddress);
-            LoadJpegPicture(ui.Image5, kPictureFile);
+            WorkFile picture(kPictureFile);
+            picture.Fetch(*NMHTTP1, target.page, target.imageAddress);
+            LoadJpegPicture(ui.Image5, picture.Path());
         } catch (...) {
             ShowAborted();
             return;
@@ -127,7 +166,7 @@ void TForm1::RunAnalysis()
     gAuctionRecord.Clear();
     ResetResultLabels();
     const std::time_t now = std::time(nullptr);
-    ParseBidHistory(kPageFile, now, [this](HeaderField field, std::string_view value) { ShowField(field, value); });
+    ParseBidHistory(page.Path(), now, [this](HeaderField field, std::string_view value) { ShowField(field, value); });
     ShowBids(gBidLog);
     PredictWinningPrice(gAuctionRecord, gBidLog, now);
     ShowSummary(gAuctionRecord);

@@ -1,10 +1,12 @@
 // The set-up both fetching windows make before each Get of a work file.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "app/HttpAddress.h"
 
+class QTemporaryFile;
 class TNMHTTP;
 
 struct ProxySetting {
@@ -21,3 +23,32 @@ ProxySetting ReadProxySetting();
 // setting the user sees is the one in force. Throws EConvertError for a proxy
 // port that is not a number (before anything is sent).
 void PrepareGet(TNMHTTP& http, const HttpAddress& target, const std::string& bodyFile);
+
+// A work file of one run ("./http.txt"). The body is received into a private
+// file beside it, which takes the work file's place only once complete: a
+// failed or cancelled download leaves the last good work file, and copies of
+// the program sharing a folder never read each other's half-written bytes.
+// The run reads its own download, Path(), until this object ends; a copy
+// started meanwhile may already have replaced the work file.
+class WorkFile {
+public:
+    explicit WorkFile(std::string name);
+    ~WorkFile(); // removes the private file
+    WorkFile(const WorkFile&) = delete;
+    WorkFile& operator=(const WorkFile&) = delete;
+
+    // The private file; empty before Fetch.
+    const std::string& Path() const { return path_; }
+
+    // PrepareGet into a fresh private file, Get(request), then the finished
+    // download takes the work file's place in one step. Throws what they
+    // throw, or Exception when the folder refuses a file.
+    void Fetch(TNMHTTP& http, const HttpAddress& target, const std::string& request);
+
+private:
+    void Publish();
+
+    std::string name_;
+    std::string path_;
+    std::unique_ptr<QTemporaryFile> download_;
+};

@@ -33,6 +33,9 @@ public:
     // The analysis run (analysis/RunAnalysis.cpp), started by "ミレロ", by a
     // title pick and at the end of an import.
     void RunAnalysis();
+    // The import's follow-up: the run starts from the event loop, after the
+    // active one if there is one.
+    void QueueRunAnalysis();
 
     // The results (analysis/ResultsDisplay.cpp).
     void ResetResultLabels();
@@ -66,6 +69,8 @@ private:
     void WireTransfer(); // net/TransferStatus.cpp: NMHTTP1 and its status texts
 
     bool shown_ = false;
+    bool runActive_ = false; // analysis/RunAnalysis.cpp
+    bool runQueued_ = false;
 };
 
 extern TForm1* Form1;

@@ -136,7 +136,10 @@ std::vector<IniSection> ReadIni(const fs::path& file)
     std::vector<IniSection> sections;
     std::ifstream in(file);
     std::string line;
-    while (std::getline(in, line)) {
+    for (bool first = true; std::getline(in, line); first = false) {
+        // Written by some editors and tools: a UTF-8 byte-order mark.
+        if (first && line.starts_with("\xEF\xBB\xBF"))
+            line.erase(0, 3);
         std::string_view l = TrimText(line);
         if (l.empty() || l.front() == ';' || l.front() == '#')
             continue;
@@ -180,16 +183,24 @@ std::vector<fs::path> DefaultProfiles(const fs::path& root)
     return profiles;
 }
 
+// Firefox's folders, the older layout first as Firefox itself prefers it:
+// ~/.mozilla, then the XDG one a fresh home gets, then the snap and Flatpak
+// builds. The browser's XDG_CONFIG_HOME may not be ours (the demo sets ours),
+// so ~/.config is looked at as well.
 std::vector<fs::path> FirefoxCookieFiles()
 {
     const fs::path home = EnvPath("HOME");
-    const fs::path config = ConfigHome();
+    const fs::path xdg = EnvPath("XDG_CONFIG_HOME");
     std::vector<fs::path> roots;
     if (!home.empty())
-        roots = {home / ".mozilla/firefox", home / "snap/firefox/common/.mozilla/firefox",
-                 home / ".var/app/org.mozilla.firefox/.mozilla/firefox"};
-    if (!config.empty())
-        roots.push_back(config / "mozilla/firefox");
+        roots.push_back(home / ".mozilla/firefox");
+    if (!xdg.empty())
+        roots.push_back(xdg / "mozilla/firefox");
+    if (!home.empty()) {
+        const fs::path flatpak = home / ".var/app/org.mozilla.firefox";
+        roots.insert(roots.end(), {home / ".config/mozilla/firefox", home / "snap/firefox/common/.mozilla/firefox",
+                                   flatpak / ".mozilla/firefox", flatpak / "config/mozilla/firefox"});
+    }
     std::vector<fs::path> files;
     for (const fs::path& root : roots)
         for (const fs::path& profile : DefaultProfiles(root)) {

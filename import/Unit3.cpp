@@ -3,6 +3,7 @@
 #include <QScopedValueRollback>
 #include <exception>
 #include <optional>
+#include <utility>
 
 #include "app/HttpAddress.h"
 #include "app/Registry.h"
@@ -61,14 +62,15 @@ TForm3::TForm3(QWidget* parent) : TFormBase(parent, FormPosition::MainFormCenter
     NMHTTP1 = new TNMHTTP(this);
     NMHTTP1->TimeOut = 300000;
     NMHTTP1->ReportLevel = 2;
-    auto* status = new TransferStatus(NMHTTP1, this, ui.StatusBar1, ui.BitBtn1, ui.BitBtn6);
+    status_ = new TransferStatus(NMHTTP1, this, ui.StatusBar1, ui.BitBtn1, ui.BitBtn6);
 
+    // Once this window has closed and any analysis still waiting for its page has ended.
     FollowUpRun = [] {
         if (Form1)
-            Form1->RunAnalysis();
+            Form1->QueueRunAnalysis();
     };
     connect(ui.BitBtn1, &QPushButton::clicked, this, &TForm3::BitBtn1Click);
-    connect(ui.BitBtn6, &QPushButton::clicked, status, &TransferStatus::AskCancel);
+    connect(ui.BitBtn6, &QPushButton::clicked, status_, &TransferStatus::AskCancel);
     connect(ui.BitBtn2, &QPushButton::clicked, this, &QWidget::close);
 }
 
@@ -78,8 +80,26 @@ void TForm3::BitBtn1Click()
     // looked up; a second run in there would drive the same component twice.
     if (running_)
         return;
-    const QScopedValueRollback<bool> running(running_, true);
-    ImportRun();
+    {
+        const QScopedValueRollback<bool> running(running_, true);
+        ImportRun();
+    }
+    if (std::exchange(closeAfterRun_, false))
+        QDialog::reject();
+}
+
+// The close box, "閉じる" and Escape all come here. Hidden during a run, the
+// window would go on receiving out of reach of "中止" and pop up its result
+// from nowhere: a close then asks as "中止" does, and on Yes the window closes
+// once the cancelled run has reported.
+void TForm3::reject()
+{
+    if (!running_) {
+        QDialog::reject();
+        return;
+    }
+    if (status_->AskCancel())
+        closeAfterRun_ = true;
 }
 
 void TForm3::ImportRun()
@@ -94,9 +114,10 @@ void TForm3::ImportRun()
         Tell(this, AddressMessage(topUrl));
         return;
     }
-    if (!Fetch(*top, kTopPageFile))
+    WorkFile topPage(kTopPageFile);
+    if (!Fetch(*top, topPage))
         return;
-    ParseMyAuctionTop(kTopPageFile, AppendDebugLog);
+    ParseMyAuctionTop(topPage.Path(), AppendDebugLog);
 
     const MyAuctionListChoice& choice = ChoiceOf(ChosenList());
     Form1->setWindowTitle(QStr(std::string(SJ("ミレロくん")) + std::string(choice.captionSuffix)));
@@ -106,14 +127,15 @@ void TForm3::ImportRun()
         ConnectionFailed(this, SJ("マイ･オークションからＵＲＬを取得できませんでした。"));
         return;
     }
-    if (!Fetch(*list, kListPageFile))
+    WorkFile listPage(kListPageFile);
+    if (!Fetch(*list, listPage))
         return;
-    ParseMyAuctionList(kListPageFile, choice.heading);
+    ParseMyAuctionList(listPage.Path(), choice.heading);
     ShowImported();
 
     if (ReadRegistrySwitch(regvalue::WatchGo, 1) && FollowUpRun)
         FollowUpRun();
-    close();
+    closeAfterRun_ = true; // a close inside the run would ask the cancel question
 }
 
 MyAuctionList TForm3::ChosenList() const
@@ -127,13 +149,12 @@ MyAuctionList TForm3::ChosenList() const
     return MyAuctionList::WatchRunning;
 }
 
-bool TForm3::Fetch(const HttpAddress& address, const std::string& file)
+bool TForm3::Fetch(const HttpAddress& address, WorkFile& file)
 {
     try {
         // An empty cookie sends no Cookie line at all.
         NMHTTP1->HeaderInfo.Cookie = gBrowserCookie.Text();
-        PrepareGet(*NMHTTP1, address, file);
-        NMHTTP1->Get(address.path);
+        file.Fetch(*NMHTTP1, address, address.path);
         return true;
     } catch (const std::exception&) {
         ConnectionFailed(this, SJ("処理を中断しました。"));

@@ -10,6 +10,8 @@
 #include "ui_Unit3.h"
 
 class TNMHTTP;
+class TransferStatus;
+class WorkFile;
 struct HttpAddress;
 
 class TForm3 : public TFormBase {
@@ -26,14 +28,19 @@ public:
     // One import run, from the consent to the closing of the window.
     void BitBtn1Click();
 
+    // Closing the window: during a run, the question of "中止".
+    void reject() override;
+
 private:
     void ImportRun();
     MyAuctionList ChosenList() const;
     // The page at address into file; false, after the error box, when it failed.
-    bool Fetch(const HttpAddress& address, const std::string& file);
+    bool Fetch(const HttpAddress& address, WorkFile& file);
     void ShowImported();
 
+    TransferStatus* status_ = nullptr;
     bool running_ = false;
+    bool closeAfterRun_ = false;
 };
 
 extern TForm3* Form3;

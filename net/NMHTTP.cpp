@@ -1,5 +1,6 @@
 #include "net/NMHTTP.h"
 
+#include <QScopedValueRollback>
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -12,6 +13,7 @@ namespace {
 
 constexpr std::size_t kMaxPath = TNMHTTP::kMaxRequestPath;
 constexpr std::size_t kMaxValue = 256;
+constexpr std::string_view kLineBreakOrNul("\r\n\0", 3);
 
 bool SameText(std::string_view a, std::string_view b)
 {
@@ -215,7 +217,10 @@ void TNMHTTP::BuildRequestHeader()
     RequestHeader.Add("Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript");
     RequestHeader.SetHeader("From", HeaderInfo.LocalMailAddress);
     RequestHeader.SetHeader("User-Agent", HeaderInfo.LocalProgram);
-    RequestHeader.SetHeader("Cookie", HeaderInfo.Cookie);
+    // The cookie belongs to the host the command was given, not to whatever
+    // host a redirect names.
+    if (!offHost_)
+        RequestHeader.SetHeader("Cookie", HeaderInfo.Cookie);
     RequestHeader.SetHeader("Referer", HeaderInfo.Referer);
     if (!HeaderInfo.UserId.empty() && !HeaderInfo.Password.empty()) {
         // The encoder breaks its output every 45 input bytes; a header value
@@ -244,7 +249,7 @@ void TNMHTTP::BuildRequestHeader()
     // A line break or NUL inside a value would let it add lines of its own to
     // the request (or cut it short), so such a request is never sent.
     for (const std::string& line : RequestHeader) {
-        if (line.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+        if (line.find_first_of(kLineBreakOrNul) != std::string::npos)
             throw Exception("Invalid character in request header");
     }
 }
@@ -275,7 +280,11 @@ void TNMHTTP::ReadReplyHeader()
     } else {
         Header.clear();
     }
+    std::int64_t size = 0;
     auto store = [&](const std::string& line) {
+        size += static_cast<std::int64_t>(line.size());
+        if (size > MaxReplyHeader)
+            throw Exception("Reply header larger than 300 KB");
         if (!file)
             Header += line;
         else if (std::fwrite(line.data(), 1, line.size(), file.get()) != line.size())
@@ -312,9 +321,11 @@ void TNMHTTP::Pass(bool lastPass)
         ReplyNumber = 0;
         ReadReplyHeader();
         if (InputFileMode)
-            CaptureFile(Body);
+            CaptureFile(Body, MaxReplyBody + 1);
         else
-            CaptureString(Body, -1);
+            CaptureString(Body, MaxReplyBody + 1);
+        if (BytesRecvd > MaxReplyBody)
+            throw Exception("Reply body larger than 64 MB");
 
         if (ReplyNumber > 399 || (IsRedirect(ReplyNumber) && lastPass)) {
             if (OnFailure)
@@ -340,8 +351,13 @@ void TNMHTTP::Pass(bool lastPass)
 
 void TNMHTTP::Execute()
 {
+    const QScopedValueRollback<bool> offHost(offHost_, false);
+    std::string firstHost;
     for (int pass = 1;; ++pass) {
         ParseURL();
+        if (pass == 1)
+            firstHost = Host;
+        offHost_ = !SameText(Host, firstHost);
         BuildRequestHeader();
         if (OnAboutToSend)
             OnAboutToSend();
@@ -350,7 +366,9 @@ void TNMHTTP::Execute()
 
         if (ReplyNumber >= 300 && ReplyNumber <= 398) {
             bool handled = false;
-            if (!SetCookie.empty())
+            // Another host's cookie is not ours to send; a value that could not
+            // be sent would fail every later command of this component.
+            if (!SetCookie.empty() && !offHost_ && SetCookie.find_first_of(kLineBreakOrNul) == std::string::npos)
                 HeaderInfo.Cookie = SetCookie;
             if (OnRedirect)
                 OnRedirect(handled);

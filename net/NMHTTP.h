@@ -94,6 +94,10 @@ public:
 
     // A chain of redirects ends after this many requests.
     static constexpr int MaxPasses = 10;
+    // A reply past either bound ends the command with an exception: a server
+    // sending without end would otherwise take all memory or disk.
+    static constexpr std::int64_t MaxReplyHeader = 300 * 1024;
+    static constexpr std::int64_t MaxReplyBody = 64 << 20;
 
     void Abort() override;
 
@@ -123,4 +127,5 @@ private:
     bool SendsData() const;
 
     std::string wholePath_; // the request path before the 256-character cut
+    bool offHost_ = false;  // this pass follows a redirect to another host
 };

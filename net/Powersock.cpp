@@ -749,7 +749,7 @@ void TPowersock::Capture(Sink&& sink, std::int64_t limit, const char* abortMessa
     EndStep(abortMessage);
 }
 
-void TPowersock::CaptureFile(const std::string& name)
+void TPowersock::CaptureFile(const std::string& name, std::int64_t limit)
 {
     ReportStatus(8, "CaptureFile");
     BytesRecvd = 0;
@@ -761,7 +761,7 @@ void TPowersock::CaptureFile(const std::string& name)
             if (std::fwrite(data, 1, size, file.get()) != size)
                 throw Exception("Stream write error");
         },
-        -1, "Socket send aborted");
+        limit, "Socket send aborted");
     if (std::fclose(file.release()) != 0)
         throw Exception("Stream write error");
 }

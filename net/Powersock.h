@@ -111,7 +111,8 @@ public:
     void SendFile(const std::string& name);
 
     std::string ReadLn();
-    void CaptureFile(const std::string& name);
+    // Both end when the peer closes, or once limit bytes (-1: none) are in.
+    void CaptureFile(const std::string& name, std::int64_t limit = -1);
     void CaptureString(std::string& text, std::int64_t limit);
     bool DataAvailable();
 

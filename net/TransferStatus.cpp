@@ -91,10 +91,12 @@ void TransferStatus::SetBusy(bool busy)
         start_->setEnabled(!busy);
 }
 
-void TransferStatus::AskCancel()
+bool TransferStatus::AskCancel()
 {
-    if (MessageBox(owner_, SJ("受信を中断しますか？"), SJ("メッセージ"), MB_YESNO | MB_ICONWARNING) == IDYES && http_)
-        http_->Cancel();
+    if (MessageBox(owner_, SJ("受信を中断しますか？"), SJ("メッセージ"), MB_YESNO | MB_ICONWARNING) != IDYES || !http_)
+        return false;
+    http_->Cancel();
+    return true;
 }
 
 // The main window's component, with the values stored with its design.

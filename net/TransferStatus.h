@@ -20,8 +20,8 @@ public:
     TransferStatus(TNMHTTP* http, QWidget* owner, StatusBar* bar, QAbstractButton* start = nullptr,
                    QAbstractButton* cancel = nullptr);
 
-    // The "中止" button: asks, and cancels the running transfer on Yes.
-    void AskCancel();
+    // The "中止" button: asks, and cancels the running transfer on Yes (true).
+    bool AskCancel();
 
 private:
     void Show(std::string_view text);

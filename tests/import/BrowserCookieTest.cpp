@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <string>
+#include <vector>
 
 #include "tests/support/Sandbox.h"
 
@@ -172,6 +173,26 @@ TEST(BrowserCookieTest, FindsTheDefaultProfile)
     // HOME is read at each call.
     setenv("HOME", (sandbox::Dir() + "/nobody").c_str(), 1);
     EXPECT_EQ(ReadBrowserCookie(kUrl), std::nullopt);
+}
+
+TEST(BrowserCookieTest, FindsProfilesInEveryFirefoxLayout)
+{
+    // Our own XDG_CONFIG_HOME (the sandbox's) is not the browser's.
+    const std::vector<std::pair<std::string, std::string>> layouts = {
+        {"XDG", sandbox::Home() + "/.config/mozilla/firefox"},
+        {"Flatpak", sandbox::Home() + "/.var/app/org.mozilla.firefox/config/mozilla/firefox"},
+        {"byte-order mark", sandbox::Home() + "/.mozilla/firefox"},
+    };
+    for (const auto& [layout, root] : layouts) {
+        SCOPED_TRACE(layout);
+        std::filesystem::remove_all(sandbox::Home());
+        const std::string cookies = DefaultProfile(root);
+        if (layout == "byte-order mark")
+            sandbox::WriteFile(root + "/profiles.ini", "\xEF\xBB\xBF" + sandbox::ReadFile(root + "/profiles.ini"));
+        CookieDb db(cookies, 17);
+        db.Add("Y", layout, ".yahoo.co.jp", 1);
+        EXPECT_EQ(ReadBrowserCookie(kUrl), "Y=" + layout);
+    }
 }
 
 TEST(BrowserCookieTest, ReadsANetscapeCookieFile)

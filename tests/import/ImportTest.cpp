@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
+#include <QTest>
 #include <QTimer>
 #include <atomic>
 #include <gtest/gtest.h>
@@ -388,6 +389,75 @@ TEST_F(ImportTest, AClickDuringARunIsIgnored)
     EXPECT_TRUE(enabledMeanwhile);
     EXPECT_EQ(service.Targets().size(), 2u);
     EXPECT_EQ(boxes::Texts(), std::vector<std::string>{"12 件、取得できました。"});
+}
+
+TEST_F(ImportTest, ClosingTheWindowDuringATransferAsksAndCancels)
+{
+    Start();
+    const std::vector<std::pair<const char*, std::function<void()>>> closes = {
+        {"close box", [] { Form3->close(); }},
+        {"閉じる", [] { Form3->ui.BitBtn2->click(); }},
+        {"Escape", [] { QTest::keyClick(Form3, Qt::Key_Escape); }},
+    };
+    for (const auto& [how, closeFn] : closes) {
+        SCOPED_TRACE(how);
+        const std::function<void()> close = closeFn;
+        boxes::Reset();
+        HaveList();
+        service.hold = service.server.Connections();
+        bool stayedOnNo = false;
+        // No leaves the transfer going and the window open; Yes cancels it.
+        boxes::Answer(IDNO);
+        boxes::Answer(IDYES);
+        auto* timer = new QTimer(Form3);
+        QObject::connect(timer, &QTimer::timeout, [&, timer] {
+            const std::vector<std::string> requests = service.server.Requests();
+            if (static_cast<int>(requests.size()) <= service.hold || !requests.back().ends_with("\r\n\r\n"))
+                return;
+            timer->stop();
+            close();
+            stayedOnNo = Form3->isVisible();
+            close();
+        });
+        timer->start(10);
+        Import();
+
+        EXPECT_TRUE(stayedOnNo);
+        EXPECT_EQ(boxes::Texts(), (std::vector<std::string>{"受信を中断しますか？", "受信を中断しますか？", kAborted}));
+        EXPECT_EQ(Titles(), (std::vector<std::string>{"old one", "old two"}));
+        EXPECT_FALSE(Form3->isVisible()) << "closed once the run has reported";
+    }
+}
+
+TEST_F(ImportTest, TheFollowUpWaitsForTheRunningAnalysis)
+{
+    Start();
+    Form3->FollowUpRun = [] { Form1->QueueRunAnalysis(); };
+    Form1->NMHTTP1->TimeOut = 5000; // two tangled runs end soon
+    std::atomic<bool> imported{false};
+    ScriptServer page([&](ScriptServer::Conn& c, int) {
+        c.ReadRequest();
+        for (int i = 0; i < 500 && !imported; ++i)
+            ::usleep(10000);
+        c.Send("HTTP/1.0 200 OK\r\n\r\n" + EucFromUtf8(BidHistoryPage()));
+        c.Close();
+    });
+    // The import runs while the analysis waits for its page.
+    After(0, [&] {
+        Import();
+        imported = true;
+    });
+    Form1->ui.ComboBox1->setEditText(QString::fromStdString("http://" + page.Address() + "/jp/auction/t1"));
+    Form1->ui.BitBtn1->click();
+
+    EXPECT_EQ(boxes::Texts(), std::vector<std::string>{"12 件、取得できました。"});
+    EXPECT_EQ(Form1->ui.Label10->text().toStdString(), "ｾｲｺｰ 腕時計 〓型 限定品");
+    EXPECT_EQ(service.Targets().size(), 2u) << "no run inside the running one";
+
+    // Then the first imported entry's run.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return service.Targets().size() == 3 && Form1->ui.BitBtn1->isEnabled(); }));
+    EXPECT_EQ(service.Targets().back(), "/jp/show/bid_hist?aID=a1&typ=log");
+    EXPECT_EQ(boxes::Texts().size(), 1u);
 }
 
 // The notice before the cookie is sent. An empty stored address makes a run

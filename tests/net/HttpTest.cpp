@@ -1,6 +1,8 @@
 // HTTP/1.0 requests and replies against scripted loopback servers.
 #include <QTest>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <memory>
 
 #include "net/Encoders.h"
 #include "net/NMHTTP.h"
@@ -340,6 +342,84 @@ TEST_F(HttpTest, RedirectIsFollowedWithItsCookie)
     http.Get("/again");
     EXPECT_EQ(sandbox::ReadFile("http.txt"), "redirect body");
     EXPECT_EQ(target.Connections(), 1);
+}
+
+// The value of each request's Cookie line; "-" for a request without one.
+std::vector<std::string> CookieLines(const ScriptServer& server)
+{
+    std::vector<std::string> out;
+    for (const std::string& r : server.Requests()) {
+        const std::size_t at = r.find("\r\nCookie: ");
+        out.push_back(at == std::string::npos ? "-" : r.substr(at + 10, r.find("\r\n", at + 2) - at - 10));
+    }
+    return out;
+}
+
+TEST_F(HttpTest, RedirectCookiesStayOnTheirHostAndMustBeSendable)
+{
+    // One server plays both hosts: 127.0.0.1 and, by name, other.test.
+    TPowersock::LookupOverride = [](const std::string&, auto answer) { answer("127.0.0.1"); };
+    auto replies = std::make_shared<std::vector<std::string>>();
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> hops; // Set-Cookie, Location host
+        std::vector<std::string> sent;
+        std::string kept;
+    };
+    const std::vector<Case> cases = {
+        {"carriage return", {{"sid=1\r", "127.0.0.1"}}, {"login=me", "login=me"}, "login=me"},
+        {"NUL", {{std::string("sid=1\0X-Injected: 1", 19), "127.0.0.1"}}, {"login=me", "login=me"}, "login=me"},
+        {"another host and back", {{"sid=2", "other.test"}, {"theirs=3", "127.0.0.1"}}, {"login=me", "-", "sid=2"}, "sid=2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptServer server([replies](ScriptServer::Conn& conn, int i) {
+            conn.ReadRequest();
+            conn.Send(static_cast<std::size_t>(i) < replies->size() ? (*replies)[static_cast<std::size_t>(i)] : Ok("end"));
+            conn.Close();
+        });
+        replies->clear();
+        for (const auto& [cookie, host] : c.hops)
+            replies->push_back("HTTP/1.0 302 Found\r\nSet-Cookie: " + cookie + "\r\nLocation: http://" + host + ":" +
+                               std::to_string(server.Port()) + "/next\r\n\r\n");
+        Prepare(server);
+        http.HeaderInfo.Cookie = "login=me";
+        http.Get("/first");
+        EXPECT_EQ(CookieLines(server), c.sent);
+        EXPECT_EQ(http.HeaderInfo.Cookie, c.kept);
+        EXPECT_EQ(sandbox::ReadFile("http.txt"), "end");
+    }
+    TPowersock::LookupOverride = nullptr;
+}
+
+TEST_F(HttpTest, EndlessRepliesAreCutOffAtTheirBounds)
+{
+    // Each server stops past the bound, so a client without one succeeds.
+    const auto server = [](std::string head, std::string piece, int count, std::string tail) {
+        return [=](ScriptServer::Conn& c, int) {
+            c.ReadRequest();
+            c.Send(head);
+            for (int i = 0; i < count && c.Send(piece); ++i) {
+            }
+            c.Send(tail);
+            c.Close();
+        };
+    };
+    const std::string mb(1 << 20, 'b');
+    ScriptServer header(server("HTTP/1.0 200 OK\r\n", "X-Filler: " + std::string(1000, 'h') + "\r\n", 400, "\r\nbody"));
+    ScriptServer endless(server("HTTP/1.0 200 OK\r\n\r\n", mb, (TNMHTTP::MaxReplyBody >> 20) + 1, ""));
+    ScriptServer largest(server("HTTP/1.0 200 OK\r\n\r\n", mb, TNMHTTP::MaxReplyBody >> 20, ""));
+
+    Prepare(header);
+    http.InputFileMode = false;
+    EXPECT_EQ(ThrownBy([&] { http.Get("/"); }), "Reply header larger than 300 KB");
+    Prepare(endless);
+    EXPECT_EQ(ThrownBy([&] { http.Get("/"); }), "Reply body larger than 64 MB");
+    EXPECT_LE(std::filesystem::file_size("http.txt"), std::uintmax_t(TNMHTTP::MaxReplyBody + (64 << 10)));
+    Prepare(largest);
+    http.Get("/");
+    EXPECT_EQ(std::filesystem::file_size("http.txt"), std::uintmax_t(TNMHTTP::MaxReplyBody));
+    EXPECT_EQ(outcomes, std::vector<std::string>{"success 0"});
 }
 
 TEST_F(HttpTest, RedirectsEnd)
