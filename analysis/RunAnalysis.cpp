@@ -1,12 +1,13 @@
 // The analysis run: from the entry box to the bids, the chart and the forecast.
 #include <QComboBox>
+#include <QEventLoop>
 #include <QPushButton>
+#include <QTimer>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
-#include <thread>
 #include <unistd.h>
 
 #include "analysis/AuctionTarget.h"
@@ -31,18 +32,22 @@ constexpr const char* kPictureFile = "./img.jpg";
 
 // Advisory only: a copy that cannot take the lock in about a second goes on
 // regardless, so a directory left behind by a killed copy only slows runs down.
+// The window stays alive while it waits, so it shows the run as started
+// first: a second click must not start a second run.
 void AcquireRunLock(TForm1& form)
 {
-    for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
-        std::error_code error;
-        if (std::filesystem::create_directory(kLockDirectory, error))
-            break;
-        std::this_thread::sleep_for(kLockPause);
-    }
     form.ui.BitBtn1->setEnabled(false);
     form.ui.BitBtn6->setEnabled(true);
     form.ui.Image3->setVisible(false);
     form.ui.Image4->setVisible(true);
+    for (int attempt = 0; attempt < kLockAttempts && !form.Closing(); ++attempt) {
+        std::error_code error;
+        if (std::filesystem::create_directory(kLockDirectory, error))
+            break;
+        QEventLoop pause;
+        QTimer::singleShot(kLockPause, &pause, &QEventLoop::quit);
+        pause.exec();
+    }
 }
 
 void ReleaseRunLock(TForm1& form)
@@ -92,6 +97,8 @@ void TForm1::RunAnalysis()
 {
     gBidLog.Clear();
     RunLock lock(*this);
+    if (closing_)
+        return;
 
     const AuctionTarget target = ReadAuctionTarget(SjisStr(ui.ComboBox1->currentText()));
     if (target.problem == AuctionTarget::Empty)
@@ -105,7 +112,8 @@ void TForm1::RunAnalysis()
         PrepareGet(*NMHTTP1, target.page, kPageFile);
         NMHTTP1->Get(target.requestPath);
     } catch (...) {
-        ShowAborted();
+        if (!closing_)
+            ShowAborted();
         return;
     }
 
@@ -118,7 +126,8 @@ void TForm1::RunAnalysis()
             NMHTTP1->Get(target.imageAddress);
             LoadJpegPicture(ui.Image5, kPictureFile);
         } catch (...) {
-            ShowAborted();
+            if (!closing_)
+                ShowAborted();
             return;
         }
     }
