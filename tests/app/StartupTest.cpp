@@ -225,7 +225,11 @@ TEST_F(StartupTest, FilesDroppedOnTheEntryBoxAreADropOnTheWindowButTextIsTyped)
 {
     QWidget* entry = Form1->ui.ComboBox1->lineEdit();
     const QString a = QString::fromStdString(sandbox::Dir() + "/a.html"), b = QString::fromStdString(sandbox::Dir() + "/b");
-    Drop(entry, {QUrl::fromLocalFile(a), QUrl::fromLocalFile(b)});
+    // File managers offer the addresses as text too.
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b)});
+    files.setText(files.urls()[0].toString() + "\n" + files.urls()[1].toString());
+    Drop(entry, files);
     EXPECT_EQ(Form1->ui.StatusBar1->SimpleText(), "2");
     EXPECT_EQ(Form1->ui.ComboBox1->currentText(), b);
 
