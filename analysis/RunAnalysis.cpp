@@ -33,11 +33,11 @@ constexpr const char* kPictureFile = "./img.jpg";
 // Advisory only: a copy that cannot take the lock in about a second goes on
 // regardless, so a directory left behind by a killed copy only slows runs down.
 // The window stays alive while it waits, so it shows the run as started
-// first: a second click must not start a second run.
+// first: a second click must not start a second run. "中止" waits for the
+// transfer it cancels.
 void AcquireRunLock(TForm1& form)
 {
     form.ui.BitBtn1->setEnabled(false);
-    form.ui.BitBtn6->setEnabled(true);
     form.ui.Image3->setVisible(false);
     form.ui.Image4->setVisible(true);
     for (int attempt = 0; attempt < kLockAttempts && !form.Closing(); ++attempt) {
@@ -48,6 +48,7 @@ void AcquireRunLock(TForm1& form)
         QTimer::singleShot(kLockPause, &pause, &QEventLoop::quit);
         pause.exec();
     }
+    form.ui.BitBtn6->setEnabled(true);
 }
 
 void ReleaseRunLock(TForm1& form)
@@ -97,7 +98,7 @@ void TForm1::RunAnalysis()
 {
     gBidLog.Clear();
     RunLock lock(*this);
-    if (closing_)
+    if (closing_) // while waiting for the lock
         return;
 
     const AuctionTarget target = ReadAuctionTarget(SjisStr(ui.ComboBox1->currentText()));
