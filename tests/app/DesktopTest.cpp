@@ -16,43 +16,19 @@
 
 namespace {
 
-struct Desktop {
-    const char* screen;
-    const char* manager; // empty: none
-};
-
-// A child process ended with the test.
-class Started {
-public:
-    Started(const QString& program, const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
+// A child process that ends with the test (terminated: Xvfb then removes its lock).
+struct Started : QProcess {
+    Started(const QString& program, const QStringList& args, const QProcessEnvironment& env)
     {
-        process_.setProcessEnvironment(env);
-        process_.start(program, args);
+        setProcessEnvironment(env);
+        start(program, args);
     }
-    ~Started()
+    ~Started() override
     {
-        process_.terminate(); // lets Xvfb remove its lock file
-        if (!process_.waitForFinished(5000)) {
-            process_.kill();
-            process_.waitForFinished();
-        }
+        terminate();
+        waitForFinished();
     }
-    QProcess& operator*() { return process_; }
-
-private:
-    QProcess process_;
 };
-
-bool WmRunning(const QString& display)
-{
-    QProcess xprop;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", display);
-    xprop.setProcessEnvironment(env);
-    xprop.start("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"});
-    xprop.waitForFinished();
-    return xprop.readAllStandardOutput().contains("window id");
-}
 
 // The frame, title bar included, inside the free screen and of the outer size.
 bool Placed(QWidget* window, QSize outer)
@@ -62,20 +38,25 @@ bool Placed(QWidget* window, QSize outer)
            && (!outer.isValid() || frame.size() == outer);
 }
 
+std::string Where(QWidget* window)
+{
+    const QRect f = window->frameGeometry();
+    return std::to_string(f.width()) + "x" + std::to_string(f.height()) + " at " + std::to_string(f.x()) + ","
+           + std::to_string(f.y());
+}
+
 // Runs inside Xvfb: what the user sees on that screen.
 void CheckOnDisplay(bool framed)
 {
     boxes::Reset();
     Form1->show();
-    QTest::qWaitFor([] { return Form1->isActiveWindow(); }, 10000);
-    EXPECT_TRUE(Form1->isActiveWindow()) << "the main window has the keyboard at start";
+    EXPECT_TRUE(QTest::qWaitFor([] { return Form1->isActiveWindow(); }, 10000)) << "the keyboard at start";
     EXPECT_EQ(QApplication::focusWidget(), Form1->ui.ComboBox1);
 
     // After a dialog, too; the window manager (or nobody) then decides.
     boxes::WhenModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
     Form1->ui.P1->trigger();
-    QTest::qWaitFor([] { return Form1->isActiveWindow(); }, 5000);
-    EXPECT_TRUE(Form1->isActiveWindow()) << "after a dialog";
+    EXPECT_TRUE(QTest::qWaitFor([] { return Form1->isActiveWindow(); }, 5000)) << "after a dialog";
     EXPECT_EQ(QApplication::focusWidget(), Form1->ui.ComboBox1);
     if (!framed)
         return;
@@ -86,13 +67,12 @@ void CheckOnDisplay(bool framed)
         {Form1, QSize(917, 640).boundedTo(free.size())}, {Form2, QSize(870, 638).boundedTo(free.size())}, {Form4, {}}};
     for (auto [window, outer] : windows) {
         window->show();
-        QTest::qWaitFor([&] { return Placed(window, outer); }, 5000);
-        const QRect frame = window->frameGeometry();
-        EXPECT_TRUE(Placed(window, outer)) << window->objectName().toStdString() << ": " << frame.width() << "x"
-                                           << frame.height() << " at " << frame.x() << "," << frame.y();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return Placed(window, outer); }, 5000))
+            << window->objectName().toStdString() << " " << Where(window);
     }
-    if (free.height() >= 640)
+    if (free.height() >= 640) {
         EXPECT_LE((Form1->frameGeometry().center() - free.center()).manhattanLength(), 1);
+    }
 }
 
 } // namespace
@@ -105,29 +85,27 @@ TEST_F(DesktopTest, WindowsFitTheScreenFrameIncludedAndTheMainWindowHasTheKeyboa
         CheckOnDisplay(std::getenv("MIRELO_TEST_WM") != nullptr);
         return;
     }
-    for (const Desktop desktop : {Desktop{"1024x600", "openbox"}, Desktop{"1280x1024", "openbox"}, Desktop{"1024x600", ""}}) {
-        const std::string name = std::string(desktop.screen) + " " + desktop.manager;
-        Started xvfb("Xvfb", {"-displayfd", "1", "-screen", "0", QString(desktop.screen) + "x24", "-nolisten", "tcp", "-noreset"});
-        ASSERT_TRUE((*xvfb).waitForReadyRead(20000)) << "Xvfb: " << (*xvfb).errorString().toStdString();
-        const QString display = ":" + QString::fromLatin1((*xvfb).readLine()).trimmed();
-
+    const std::pair<const char*, bool> desktops[] = {{"1024x600", true}, {"1280x1024", true}, {"1024x600", false}};
+    for (const auto& [screen, manager] : desktops) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", display);
-        std::optional<Started> manager;
-        if (*desktop.manager) {
-            manager.emplace(desktop.manager, QStringList{}, env);
-            ASSERT_TRUE(QTest::qWaitFor([&] { return WmRunning(display); }, 20000))
-                << desktop.manager << " on " << display.toStdString() << " state " << (**manager).state() << ": "
-                << (**manager).readAllStandardError().toStdString();
-            env.insert("MIRELO_TEST_WM", desktop.manager);
+        Started xvfb("Xvfb", {"-displayfd", "1", "-screen", "0", QString(screen) + "x24", "-nolisten", "tcp", "-noreset"}, env);
+        ASSERT_TRUE(xvfb.waitForReadyRead(20000)) << screen;
+        env.insert("DISPLAY", ":" + QString::fromLatin1(xvfb.readLine()).trimmed());
+        std::optional<Started> openbox;
+        if (manager) {
+            openbox.emplace("openbox", QStringList{}, env);
+            ASSERT_TRUE(QTest::qWaitFor([&] {
+                Started xprop("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}, env);
+                return xprop.waitForFinished() && xprop.readAll().contains("window id");
+            }, 20000)) << "openbox";
+            env.insert("MIRELO_TEST_WM", "openbox");
         }
         env.insert("MIRELO_TEST_DISPLAY", "1");
         env.insert("QT_QPA_PLATFORM", "xcb");
         Started self(QCoreApplication::applicationFilePath(),
                      {"--gtest_filter=DesktopTest.WindowsFitTheScreenFrameIncludedAndTheMainWindowHasTheKeyboard"}, env);
-        ASSERT_TRUE((*self).waitForFinished(120000)) << name;
-        EXPECT_EQ((*self).exitCode(), 0) << name << "\n"
-                                         << (*self).readAllStandardOutput().toStdString()
-                                         << (*self).readAllStandardError().toStdString();
+        ASSERT_TRUE(self.waitForFinished(120000)) << screen;
+        EXPECT_EQ(self.exitCode(), 0) << screen << (manager ? " openbox\n" : "\n")
+                                      << self.readAllStandardOutput().toStdString() << self.readAllStandardError().toStdString();
     }
 }

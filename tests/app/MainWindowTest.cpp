@@ -255,29 +255,14 @@ TEST_F(MainWindowTest, KeyboardStartsInTheEntryBoxReturnsThereAndEnterRuns)
 {
     StartWithList(0);
     QWidget* entry = Form1->ui.ComboBox1; // its line edit's focus proxy
-    QTest::qWaitFor([&] { return QApplication::focusWidget() == entry; }, 2000);
-    EXPECT_EQ(QApplication::focusWidget(), entry) << "at start";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == entry; }, 2000)) << "at start";
 
-    // After each dialog, whatever had the keyboard before.
-    const std::vector<std::pair<const char*, std::function<void()>>> dialogs = {
-        {"window", [] {
-             boxes::WhenModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
-             Form1->ui.Y2->trigger();
-         }},
-        {"question", [] {
-             BoxScript::Uninstall();
-             boxes::WhenModal([](QWidget* w) { static_cast<QMessageBox*>(w)->button(QMessageBox::No)->click(); });
-             Form1->ui.BitBtn5->click();
-             boxes::Reset();
-         }},
-    };
-    for (const auto& [name, dialog] : dialogs) {
-        Form1->ui.StringGrid1->setFocus();
-        dialog();
-        QTest::qWaitFor([&] { return QApplication::focusWidget() == entry; }, 2000);
-        EXPECT_EQ(QApplication::activeWindow(), Form1) << name;
-        EXPECT_EQ(QApplication::focusWidget(), entry) << name;
-    }
+    // After a dialog, whatever had the keyboard before.
+    Form1->ui.StringGrid1->setFocus();
+    boxes::WhenModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+    Form1->ui.Y2->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == entry; }, 2000)) << "after a dialog";
+    EXPECT_EQ(QApplication::activeWindow(), Form1);
 
     // Tab leaves the bid table rather than walking its cells.
     Form1->ui.StringGrid1->setFocus();
