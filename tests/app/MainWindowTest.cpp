@@ -3,7 +3,6 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
