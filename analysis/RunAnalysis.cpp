@@ -1,12 +1,12 @@
 // The analysis run: from the entry box to the bids, the chart and the forecast.
 #include <QComboBox>
+#include <QEventLoop>
 #include <QPushButton>
 #include <QTimer>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
-#include <thread>
 #include <utility>
 #include <unistd.h>
 
@@ -33,18 +33,23 @@ constexpr const char* kPictureFile = "./img.jpg";
 
 // Advisory only: a copy that cannot take the lock in about a second goes on
 // regardless, so a directory left behind by a killed copy only slows runs down.
+// The window stays alive while it waits, so it shows the run as started
+// first: a second click must not start a second run. "中止" waits for the
+// transfer it cancels.
 void AcquireRunLock(TForm1& form)
 {
-    for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
+    form.ui.BitBtn1->setEnabled(false);
+    form.ui.Image3->setVisible(false);
+    form.ui.Image4->setVisible(true);
+    for (int attempt = 0; attempt < kLockAttempts && !form.Closing(); ++attempt) {
         std::error_code error;
         if (std::filesystem::create_directory(kLockDirectory, error))
             break;
-        std::this_thread::sleep_for(kLockPause);
+        QEventLoop pause;
+        QTimer::singleShot(kLockPause, &pause, &QEventLoop::quit);
+        pause.exec();
     }
-    form.ui.BitBtn1->setEnabled(false);
     form.ui.BitBtn6->setEnabled(true);
-    form.ui.Image3->setVisible(false);
-    form.ui.Image4->setVisible(true);
 }
 
 void ReleaseRunLock(TForm1& form)
@@ -134,6 +139,8 @@ void TForm1::RunAnalysis()
     const ActiveRun active(*this, runActive_, runQueued_);
     gBidLog.Clear();
     RunLock lock(*this);
+    if (closing_) // while waiting for the lock
+        return;
 
     const AuctionTarget target = ReadAuctionTarget(SjisStr(ui.ComboBox1->currentText()));
     if (target.problem == AuctionTarget::Empty)
@@ -147,7 +154,8 @@ void TForm1::RunAnalysis()
     try {
         page.Fetch(*NMHTTP1, target.page, target.requestPath);
     } catch (...) {
-        ShowAborted();
+        if (!closing_)
+            ShowAborted();
         return;
     }
 
@@ -158,7 +166,8 @@ void TForm1::RunAnalysis()
             picture.Fetch(*NMHTTP1, target.page, target.imageAddress);
             LoadJpegPicture(ui.Image5, picture.Path());
         } catch (...) {
-            ShowAborted();
+            if (!closing_)
+                ShowAborted();
             return;
         }
     }

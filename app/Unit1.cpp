@@ -5,6 +5,8 @@
 #include <QDropEvent>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -27,12 +29,28 @@
 #include "import/Cookie8.h"
 #include "import/Unit3.h"
 #include "import/Url7.h"
+#include "net/NMHTTP.h"
 #include "ui/Browser.h"
 #include "ui/Dialogs.h"
 #include "ui/Form.h"
 #include "ui/Sjis.h"
 
 TForm1* Form1 = nullptr;
+
+namespace {
+
+// The files of a drop, in drop order; none for a drop of text or web links.
+QStringList DroppedPaths(const QMimeData* mime)
+{
+    QStringList paths;
+    for (const QUrl& url : mime->urls()) {
+        if (url.isLocalFile())
+            paths << QDir::cleanPath(url.toLocalFile());
+    }
+    return paths;
+}
+
+} // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
 {
@@ -44,6 +62,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     ui.StringGrid1->SetColCount(5);
     ui.StringGrid1->SetDefaultRowHeight(16);
     ui.StringGrid1->SetColWidths({50, 152, 213, 266, 220});
+    // Tab moves on to the next control; the arrow keys walk the cells.
+    ui.StringGrid1->setTabKeyNavigation(false);
+    SetOuterSize(this, QSize(917, 640));
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -63,15 +84,21 @@ TForm1::~TForm1() = default;
 void TForm1::FormCreate()
 {
     setAcceptDrops(true);
+    // The entry box would take dropped files as text, and Enter as a new item.
+    ui.ComboBox1->installEventFilter(this);
+    ui.ComboBox1->lineEdit()->installEventFilter(this);
+    SetKeyboardHome(ui.ComboBox1);
 }
 
 void TForm1::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
+    closing_ = false;
     if (!shown_ && !event->spontaneous()) {
         shown_ = true;
         PlaceForm(this, FormPosition::ScreenCenter);
         FormShow();
+        ReturnKeyboard();
     }
 }
 
@@ -79,7 +106,41 @@ void TForm1::closeEvent(QCloseEvent* event)
 {
     FormClose();
     event->accept();
+    // A run waiting for its page would keep the program, and the lock, until
+    // the request's time-out.
+    closing_ = true;
+    NMHTTP1->Cancel();
     QCoreApplication::quit();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != ui.ComboBox1 && watched != ui.ComboBox1->lineEdit())
+        return QMainWindow::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Return && key != Qt::Key_Enter)
+            return false;
+        ui.BitBtn1->click();
+        return true;
+    }
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop: {
+        // Files land as on the rest of the window; text is typed into the box.
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QStringList paths = DroppedPaths(drop->mimeData());
+        if (paths.isEmpty())
+            return false;
+        drop->acceptProposedAction();
+        if (event->type() == QEvent::Drop)
+            WMDropFiles(paths);
+        return true;
+    }
+    default:
+        return false;
+    }
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event)
@@ -90,11 +151,7 @@ void TForm1::dragEnterEvent(QDragEnterEvent* event)
 
 void TForm1::dropEvent(QDropEvent* event)
 {
-    QStringList paths;
-    for (const QUrl& url : event->mimeData()->urls()) {
-        if (url.isLocalFile())
-            paths << QDir::cleanPath(url.toLocalFile());
-    }
+    const QStringList paths = DroppedPaths(event->mimeData());
     if (paths.isEmpty())
         return;
     event->acceptProposedAction();

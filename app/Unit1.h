@@ -45,11 +45,15 @@ public:
     void PredictWinningPrice(const AuctionRecord& record, const BidLog& log, std::time_t now = std::time(nullptr));
     void ShowSummary(const AuctionRecord& record);
 
+    // From the close of the window on: a run still under way ends quietly.
+    bool Closing() const { return closing_; }
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
@@ -71,6 +75,7 @@ private:
     bool shown_ = false;
     bool runActive_ = false; // analysis/RunAnalysis.cpp
     bool runQueued_ = false;
+    bool closing_ = false;
 };
 
 extern TForm1* Form1;

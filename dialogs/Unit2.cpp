@@ -9,7 +9,7 @@ TForm2::TForm2(QWidget* parent) : TFormBase(parent, FormPosition::ScreenCenter)
     ui.setupUi(this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
                    | Qt::WindowCloseButtonHint);
-    resize(870, 638);
+    SetOuterSize(this, QSize(870, 638));
     connect(ui.BitBtn1, &QPushButton::clicked, this, &QWidget::close);
 }
 

@@ -1,7 +1,9 @@
 #include "ui/Dialogs.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 
 #include "ui/Application.h"
@@ -20,6 +22,29 @@ bool& ScriptInstalled()
     static bool installed = false;
     return installed;
 }
+
+// A question is answered Yes or No and nothing else: Escape or the close box
+// would pass for No, and No at the exit question forgets the auction list.
+class Box : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+    bool question = false;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (question && event->matches(QKeySequence::Cancel))
+            return;
+        QMessageBox::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent* event) override
+    {
+        if (question)
+            event->ignore();
+        else
+            QMessageBox::closeEvent(event);
+    }
+};
 
 } // namespace
 
@@ -64,12 +89,17 @@ int MessageBox(QWidget* owner, std::string_view text, std::string_view caption, 
     case MB_ICONINFORMATION: icon = QMessageBox::Information; break;
     default: break;
     }
+    const bool question = (flags & 0x0F) == MB_YESNO;
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
-    if ((flags & 0x0F) == MB_YESNO)
+    if (question)
         buttons = QMessageBox::Yes | QMessageBox::No;
     else if ((flags & 0x0F) == MB_OKCANCEL)
         buttons = QMessageBox::Ok | QMessageBox::Cancel;
-    QMessageBox box(icon, QStr(caption), QStr(text), buttons, owner ? owner : QApplication::activeWindow());
+    Box box(icon, QStr(caption), QStr(text), buttons, owner ? owner : QApplication::activeWindow());
+    if (question) {
+        box.question = true;
+        box.setWindowFlags((box.windowFlags() | Qt::CustomizeWindowHint) & ~Qt::WindowCloseButtonHint);
+    }
     switch (box.exec()) {
     case QMessageBox::Yes: return IDYES;
     case QMessageBox::No: return IDNO;

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <atomic>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -559,6 +560,57 @@ TEST_F(RunAnalysisTest, DISABLED_CopyInAFolderOfAnother)
     std::filesystem::current_path(folder);
     Run(url);
     sandbox::WriteFile(shown, Text(Form1->ui.Label10));
+}
+
+TEST_F(RunAnalysisTest, TheLockWaitKeepsTheWindowAlive)
+{
+    std::filesystem::create_directory(".lock");
+    bool handledWhileWaiting = false;
+    After(0, [&] {
+        handledWhileWaiting = !Form1->ui.BitBtn1->isEnabled();
+        std::filesystem::remove(".lock"); // its owner ends: the run takes it
+    });
+    Run("");
+    EXPECT_TRUE(handledWhileWaiting);
+    EXPECT_TRUE(Idle());
+}
+
+TEST_F(RunAnalysisTest, ClosingTheWindowDuringARunEndsTheRunAndTheProgram)
+{
+    for (const bool downloading : {false, true}) {
+        boxes::Reset();
+        std::atomic<bool> requested{false}, ended{false};
+        std::string peer;
+        // Holds the request open until the client gives up on it.
+        ScriptServer held([&](ScriptServer::Conn& c, int) {
+            c.ReadRequest();
+            requested = true;
+            peer = c.WaitPeerEnd(20000);
+            ended = true;
+        });
+        if (!downloading)
+            std::filesystem::create_directory(".lock"); // closed while waiting for it
+        Form1->show();
+        After(0, [&] { Run("http://" + held.Address() + "/jp/auction/t1"); });
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (requested || !downloading) {
+                poll.stop();
+                Form1->close();
+            }
+        });
+        poll.start(10);
+        QApplication::exec();
+
+        EXPECT_EQ(boxes::Texts(), Texts{"商品リストを保存してから終了しますか？"}) << downloading;
+        EXPECT_TRUE(Idle()) << downloading;
+        if (downloading) {
+            WaitFor(ended);
+            EXPECT_NE(peer, "open") << "the request is given up at once";
+        } else {
+            EXPECT_EQ(held.Connections(), 0);
+        }
+    }
 }
 
 TEST_F(RunAnalysisTest, PickingATitleRunsOnlyWithTitleGoAndWhenNoRunIsActive)

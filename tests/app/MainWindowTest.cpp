@@ -3,6 +3,9 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
 #include <QTimeZone>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -148,6 +151,22 @@ TEST_F(MainWindowTest, ListSavedAtExitComesBackAtTheNextStart)
     EXPECT_EQ(Form1->ui.ComboBox1->count(), 0) << "No at exit: an empty list at the next start";
 }
 
+TEST_F(MainWindowTest, TheExitQuestionCannotBeEscapedOrClosed)
+{
+    StartWithList(2);
+    BoxScript::Uninstall(); // the real box
+    bool stillAsking = false;
+    boxes::WhenModal([&](QWidget* box) {
+        QTest::keyClick(box, Qt::Key_Escape);
+        box->close();
+        stillAsking = box->isVisible();
+        static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
+    });
+    Form1->close();
+    EXPECT_TRUE(stillAsking);
+    EXPECT_EQ(stored::Number(regvalue::ListNum), 2) << "Escape and the close box are not No";
+}
+
 TEST_F(MainWindowTest, ClearEmptiesTheBoxButNotTheList)
 {
     StartWithList(3);
@@ -229,4 +248,41 @@ TEST_F(MainWindowTest, MenuShowsTheSettingsWindowsModallyAndDebugShowsTheLogWith
     Form1->ui.BitBtn4->click();
     EXPECT_EQ(Form2->ui.Memo1->toPlainText(), QString::fromUtf8(u8"A WTOPN > first\nB WTCLS > ウォッチ"))
         << "the log keeps its lines while hidden";
+}
+
+TEST_F(MainWindowTest, KeyboardStartsInTheEntryBoxReturnsThereAndEnterRuns)
+{
+    StartWithList(0);
+    QWidget* entry = Form1->ui.ComboBox1; // its line edit's focus proxy
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == entry; }, 2000)) << "at start";
+
+    // After a dialog, whatever had the keyboard before.
+    Form1->ui.StringGrid1->setFocus();
+    boxes::WhenModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+    Form1->ui.Y2->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == entry; }, 2000)) << "after a dialog";
+    EXPECT_EQ(QApplication::activeWindow(), Form1);
+
+    // Tab leaves the bid table rather than walking its cells.
+    Form1->ui.StringGrid1->setFocus();
+    QTest::keyClick(Form1->ui.StringGrid1, Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), Form1->ui.StringGrid1);
+
+    // Enter is "ミレロ" whether or not a pick would run, and a list title
+    // still stands for its address.
+    gAuctionList.count = 1;
+    gAuctionList.entries[0] = {"page 12", "t", ""};
+    Form1->ShowAuctionTitles();
+    const std::vector<std::tuple<int, const char*, const char*>> cases = {
+        {0, "b63350217", "正しいＵＲＬを指定してください。\n[ b63350217 ]"},
+        {1, "t", "正しいＵＲＬを指定してください。\n[ page 12 ]"},
+    };
+    for (const auto& [titleGo, text, message] : cases) {
+        ASSERT_TRUE(stored::SetNumber(regvalue::TitleGo, titleGo));
+        boxes::Reset();
+        Form1->ui.ComboBox1->setEditText(QString::fromUtf8(text));
+        QTest::keyClick(entry, Qt::Key_Return);
+        EXPECT_EQ(boxes::Texts(), std::vector<std::string>{message}) << text;
+        EXPECT_EQ(Form1->ui.ComboBox1->count(), 1) << "Enter adds no item";
+    }
 }

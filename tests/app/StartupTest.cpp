@@ -6,6 +6,7 @@
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -46,14 +47,19 @@ template <typename T> T* Find(QWidget* form, const char* name)
     return w;
 }
 
-void Drop(QWidget* target, const QList<QUrl>& urls)
+void Drop(QWidget* target, const QMimeData& mime)
 {
-    QMimeData mime;
-    mime.setUrls(urls);
     QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &enter);
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &drop);
+}
+
+void Drop(QWidget* target, const QList<QUrl>& urls)
+{
+    QMimeData mime;
+    mime.setUrls(urls);
+    Drop(target, mime);
 }
 
 } // namespace
@@ -216,6 +222,27 @@ TEST_F(StartupTest, DroppedFilesCountInTheStatusBarAndTheLastPathStaysInTheBox)
     EXPECT_EQ(Form1->ui.StatusBar1->SimpleText(), "3");
     EXPECT_EQ(Form1->ui.ComboBox1->currentText().toStdString(), paths[2]);
     EXPECT_EQ(Form1->ui.ComboBox1->count(), 0) << "a drop fills the text only";
+}
+
+TEST_F(StartupTest, FilesDroppedOnTheEntryBoxAreADropOnTheWindowButTextIsTyped)
+{
+    QWidget* entry = Form1->ui.ComboBox1->lineEdit();
+    const QString a = QString::fromStdString(sandbox::Dir() + "/a.html"), b = QString::fromStdString(sandbox::Dir() + "/b");
+    // File managers offer the addresses as text too.
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b)});
+    files.setText(files.urls()[0].toString() + "\n" + files.urls()[1].toString());
+    Drop(entry, files);
+    EXPECT_EQ(Form1->ui.StatusBar1->SimpleText(), "2");
+    EXPECT_EQ(Form1->ui.ComboBox1->currentText(), b);
+
+    // A link dragged from a browser is text for the box, as it always was.
+    QMimeData text;
+    text.setText(QStringLiteral("http://page.example/jp/auction/a1"));
+    Form1->ui.ComboBox1->clearEditText();
+    Drop(entry, text);
+    EXPECT_EQ(Form1->ui.ComboBox1->currentText(), text.text());
+    EXPECT_EQ(Form1->ui.StatusBar1->SimpleText(), "2");
 }
 
 TEST_F(StartupTest, DroppedFolderLandsInTheBoxLikeAFile)
