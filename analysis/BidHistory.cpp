@@ -1,7 +1,6 @@
 #include "analysis/BidHistory.h"
 
 #include <array>
-#include <limits>
 #include <optional>
 
 #include "analysis/PageDate.h"
@@ -12,12 +11,12 @@
 AuctionRecord gAuctionRecord;
 BidLog gBidLog;
 
-bool BidLog::Add(BidRecord record)
+void BidLog::Add(BidRecord record)
 {
     if (Count() >= kCapacity)
-        return false;
-    records_.push_back(std::move(record));
-    return true;
+        records_.back() = std::move(record);
+    else
+        records_.push_back(std::move(record));
 }
 
 std::string HeaderLabelText(HeaderField field, std::string_view value)
@@ -71,31 +70,48 @@ public:
     {
     }
 
-    // First pass: the whole page as one text, line breaks removed.
-    void CollectPage(const std::string& path)
+    // The page is read and converted once. Its lines without their breaks
+    // make the page text that header values are cut from; a value may come
+    // from a later line, so the text is complete before the first line is
+    // scanned. The lines are then scanned from the page text itself, and
+    // those beyond it straight from the file.
+    void Read(const std::string& path)
     {
         PageLines lines(path);
         std::string_view piece;
-        page_.reserve(kPageBytes);
-        while (page_.size() < kPageBytes && lines.Next(piece)) {
+        std::vector<std::size_t> ends; // where each non-empty line ends in page_
+        std::optional<std::uint64_t> cut; // file offset of the first line the size limit cut
+        for (std::uint64_t at = lines.Offset(); page_.size() < kPageBytes && lines.Next(piece); at = lines.Offset()) {
             if (!piece.empty() && piece.back() == '\n')
                 piece.remove_suffix(1);
-            page_ += FitSjis(piece, kPageBytes - page_.size());
+            const std::string_view fit = FitSjis(piece, kPageBytes - page_.size());
+            page_ += fit;
+            if (fit.size() < piece.size() && !cut)
+                cut = at;
+            else if (!cut && !piece.empty()) // a line feed holds no marker
+                ends.push_back(page_.size());
         }
-    }
-
-    // Second pass: each line decides which header field to cut, then feeds the bid log.
-    void ScanLines(const std::string& path)
-    {
-        PageLines lines(path);
-        std::string_view line;
-        while (lines.Next(line)) {
-            if (HeaderStep(line))
-                BidLogStep(line);
+        const std::string_view page(page_);
+        std::size_t begin = 0;
+        for (std::size_t end : ends) {
+            ScanLine(page.substr(begin, end - begin));
+            begin = end;
         }
+        // Only a page beyond the size limit reads its last lines of the text again.
+        if (cut)
+            lines.Seek(*cut);
+        while (lines.Next(piece))
+            ScanLine(piece);
     }
 
 private:
+    // Each line decides which header field to cut, then feeds the bid log.
+    void ScanLine(std::string_view line)
+    {
+        if (HeaderStep(line))
+            BidLogStep(line);
+    }
+
     // False when the rest of the line is to be skipped.
     bool HeaderStep(std::string_view line)
     {
@@ -168,17 +184,8 @@ private:
         if (!date)
             return CellResult::Next;
         const std::optional<std::time_t> when = clock_.NearestTime(*date);
-        if (!when || *when < std::numeric_limits<std::int32_t>::min() || *when > std::numeric_limits<std::int32_t>::max())
-            return CellResult::Next;
-
-        std::string priceText;
-        for (char c : cell.substr(lastSpace + 1)) {
-            if (c != ',')
-                priceText += c;
-        }
-        std::size_t pos = 0;
-        int price = 0;
-        if (!ReadPageNumber(priceText, pos, price))
+        const std::optional<int> price = ReadPagePrice(cell.substr(lastSpace + 1));
+        if (!when || !price)
             return CellResult::Next;
 
         const std::string_view middle = cell.substr(bracket + 2, lastSpace - (bracket + 2));
@@ -195,7 +202,7 @@ private:
 
         log_.Add(BidRecord{
             .time = static_cast<std::int32_t>(*when),
-            .price = price,
+            .price = *price,
             .dateText = std::string(FitSjis(PageDateLabel(*date), BidRecord::kDateTextBytes)),
             .bidderId = std::string(FitSjis(bidder, BidRecord::kIdBytes)),
             .mode = std::string(FitSjis(mode, BidRecord::kIdBytes)),
@@ -221,6 +228,5 @@ void ParseBidHistory(const std::string& pagePath, std::time_t now, const HeaderO
     record.Clear();
     log.Clear();
     BidHistoryParser parser(now, observer, record, log);
-    parser.CollectPage(pagePath);
-    parser.ScanLines(pagePath);
+    parser.Read(pagePath);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -35,6 +36,25 @@ bool ReadPageNumber(std::string_view text, std::size_t& pos, int& value)
     return true;
 }
 
+std::optional<int> ReadPagePrice(std::string_view text)
+{
+    // Prices are short: a stack buffer, as this runs once per bid.
+    char digits[64];
+    std::size_t n = 0;
+    for (char c : text) {
+        if (c == ',')
+            continue;
+        if (n == sizeof digits)
+            break;
+        digits[n++] = c;
+    }
+    std::size_t pos = 0;
+    int value = 0;
+    if (!ReadPageNumber(std::string_view(digits, n), pos, value))
+        return std::nullopt;
+    return value;
+}
+
 namespace {
 
 bool ReadLiteral(std::string_view text, std::size_t& pos, std::string_view literal)
@@ -57,9 +77,6 @@ std::optional<PageDate> ReadPageDate(std::string_view sjis)
         || !ReadLiteral(sjis, pos, day) || !ReadPageNumber(sjis, pos, d.hour) || !ReadLiteral(sjis, pos, hour)
         || !ReadPageNumber(sjis, pos, d.minute))
         return std::nullopt;
-    if (d.month < 1 || d.month > 12 || d.day < 1 || d.day > 31 || d.hour < 0 || d.hour > 23 || d.minute < 0
-        || d.minute > 59)
-        return std::nullopt;
     return d;
 }
 
@@ -77,7 +94,7 @@ std::optional<std::time_t> PageClock::Midnight(int year, int month, int day)
     if (it == midnights_.end()) {
         std::tm t{};
         t.tm_year = year;
-        t.tm_mon = month - 1;
+        t.tm_mon = month - 1; // month >= -INT_MAX: no overflow
         t.tm_mday = day;
         t.tm_isdst = 0;
         const std::time_t when = std::mktime(&t);
@@ -95,8 +112,11 @@ std::optional<std::time_t> PageClock::NearestTime(const PageDate& date)
         const std::optional<std::time_t> midnight = Midnight(year, date.month, date.day);
         if (!midnight)
             continue;
-        // Standard time has one offset all day long.
-        const std::time_t when = *midnight + date.hour * 3600 + date.minute * 60;
+        // Standard time has one offset all day long; hours and minutes beyond
+        // it carry over as mktime would carry them, in 64 bits.
+        const std::time_t when = *midnight + date.hour * 3600LL + date.minute * 60LL;
+        if (when < INT32_MIN || when > INT32_MAX)
+            continue;
         if (!best || std::llabs(static_cast<long long>(when - now_)) < std::llabs(static_cast<long long>(*best - now_)))
             best = when;
     }

@@ -19,9 +19,18 @@ PageLines::~PageLines()
 
 bool PageLines::Fill()
 {
+    bufferStart_ += end_;
     pos_ = 0;
     end_ = file_ ? std::fread(buffer_.data(), 1, buffer_.size(), file_) : 0;
     return end_ > 0;
+}
+
+void PageLines::Seek(std::uint64_t offset)
+{
+    if (!file_ || fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0)
+        return;
+    bufferStart_ = offset;
+    pos_ = end_ = 0;
 }
 
 bool PageLines::ReadPiece()

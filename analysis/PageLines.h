@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -25,12 +26,17 @@ public:
     // the end. The view stays valid until the next call.
     bool Next(std::string_view& sjis);
 
+    // Where in the file the next piece starts; Seek goes back to such a place.
+    std::uint64_t Offset() const { return bufferStart_ + pos_; }
+    void Seek(std::uint64_t offset);
+
 private:
     bool Fill();
     bool ReadPiece();
 
     std::FILE* file_ = nullptr;
     std::vector<char> buffer_;
+    std::uint64_t bufferStart_ = 0; // file offset of buffer_[0]
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     std::string raw_;
