@@ -1,5 +1,6 @@
 #include "analysis/BidHistory.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -78,19 +79,25 @@ public:
     void Read(const std::string& path)
     {
         PageLines lines(path);
-        std::string_view piece;
         std::vector<std::size_t> ends; // where each non-empty line ends in page_
         std::optional<std::uint64_t> cut; // file offset of the first line the size limit cut
-        for (std::uint64_t at = lines.Offset(); page_.size() < kPageBytes && lines.Next(piece); at = lines.Offset()) {
-            if (!piece.empty() && piece.back() == '\n')
-                piece.remove_suffix(1);
-            const std::string_view fit = FitSjis(piece, kPageBytes - page_.size());
-            page_ += fit;
-            if (fit.size() < piece.size() && !cut)
-                cut = at;
-            else if (!cut && !piece.empty()) // a line feed holds no marker
+        // Converted text is never longer than the file: one allocation, sized to the page.
+        page_.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(lines.FileSize(), kPageBytes + PageLines::kPieceBytes)));
+        for (std::uint64_t at = lines.Offset(); page_.size() < kPageBytes; at = lines.Offset()) {
+            const std::size_t begin = page_.size();
+            if (!lines.AppendNext(page_))
+                break;
+            if (page_.size() > begin && page_.back() == '\n')
+                page_.pop_back();
+            if (page_.size() > kPageBytes) {
+                page_.resize(begin + FitSjis(std::string_view(page_).substr(begin), kPageBytes - begin).size());
+                if (!cut)
+                    cut = at;
+            } else if (!cut && page_.size() > begin) { // a line feed holds no marker
                 ends.push_back(page_.size());
+            }
         }
+        std::string_view piece;
         const std::string_view page(page_);
         std::size_t begin = 0;
         for (std::size_t end : ends) {
@@ -105,59 +112,109 @@ public:
     }
 
 private:
+    // Which of the tag markers a line holds: all but the seller's and the
+    // log's start open with '<', so one walk over the line's '<' finds them,
+    // where searching for each in turn would cost most of the parse.
+    struct LineTags {
+        std::array<bool, 8> header{}; // by HeaderRows() index; the seller's is not a tag
+        std::size_t logEnd = std::string_view::npos;
+        std::size_t cell = std::string_view::npos;
+    };
+
+    LineTags FindTags(std::string_view line) const
+    {
+        const auto& rows = HeaderRows();
+        LineTags tags;
+        for (std::size_t at = line.find('<'); at != std::string_view::npos; at = line.find('<', at + 1)) {
+            const std::string_view rest = line.substr(at);
+            // The second and the last byte tell most markers apart before a
+            // whole comparison.
+            auto opens = [&rest](std::string_view marker) {
+                return rest.size() >= marker.size() && rest[1] == marker[1] && rest[marker.size() - 1] == marker.back()
+                       && rest.starts_with(marker);
+            };
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                if (i != 6 && !tags.header[i] && opens(rows[i].marker))
+                    tags.header[i] = true;
+            }
+            if (tags.logEnd == std::string_view::npos && opens(markers_.logEnd))
+                tags.logEnd = at;
+            if (tags.cell == std::string_view::npos && opens(markers_.cell))
+                tags.cell = at;
+        }
+        return tags;
+    }
+
     // Each line decides which header field to cut, then feeds the bid log.
     void ScanLine(std::string_view line)
     {
-        if (HeaderStep(line))
-            BidLogStep(line);
+        const LineTags tags = FindTags(line);
+        if (HeaderStep(line, tags))
+            BidLogStep(line, tags);
     }
 
     // False when the rest of the line is to be skipped.
-    bool HeaderStep(std::string_view line)
+    bool HeaderStep(std::string_view line, const LineTags& tags)
     {
         const auto& rows = HeaderRows();
         const HeaderRow* row = nullptr;
         for (std::size_t i = 0; i < 6 && !row; ++i) {
-            if (Contains(line, rows[i].marker))
+            if (tags.header[i])
                 row = &rows[i];
         }
         if (!row) {
             if (!sellerFound_ && Contains(line, rows[6].marker))
                 row = &rows[6];
-            else if (Contains(line, rows[7].marker))
+            else if (tags.header[7])
                 row = &rows[7];
         }
         if (!row)
             return true;
 
-        // A page cut at its size limit may lack the marker or the cell after it.
-        const std::size_t at = FindText(page_, row->marker);
-        if (at == std::string::npos || page_.size() - at < row->valueOffset)
+        const std::optional<std::string_view> value = CutValue(static_cast<std::size_t>(row - rows.data()));
+        if (!value)
             return false;
-        const std::size_t from = at + row->valueOffset;
-        const std::size_t to = FindText(page_, row->endMarker, from);
-        if (to == std::string::npos)
-            return false;
-        const std::string_view value = FitSjis(std::string_view(page_).substr(from, to - from), AuctionRecord::kTextBytes);
-        record_.*row->text = value;
+        record_.*row->text = *value;
         if (row->field == HeaderField::SellerId)
             sellerFound_ = true;
         if (observer_)
-            observer_(row->field, value);
+            observer_(row->field, *value);
         return true;
     }
 
-    void BidLogStep(std::string_view line)
+    // A row's value from the first place of its marker in the page; nothing
+    // when the marker or its end marker is missing. The page text does not
+    // change, so each row searches it once however many lines trigger it.
+    std::optional<std::string_view> CutValue(std::size_t index)
+    {
+        Cut& cut = cuts_[index];
+        if (cut.searched)
+            return cut.value;
+        cut.searched = true;
+        const HeaderRow& row = HeaderRows()[index];
+        const std::string_view page(page_);
+        // A page cut at its size limit may lack the marker or the cell after it.
+        const std::size_t at = FindText(page, row.marker);
+        if (at == std::string_view::npos || page.size() - at < row.valueOffset)
+            return std::nullopt;
+        const std::size_t from = at + row.valueOffset;
+        const std::size_t to = FindText(page, row.endMarker, from);
+        if (to != std::string_view::npos)
+            cut.value = FitSjis(page.substr(from, to - from), AuctionRecord::kTextBytes);
+        return cut.value;
+    }
+
+    void BidLogStep(std::string_view line, const LineTags& tags)
     {
         if (!inBidLog_) {
             if (Contains(line, markers_.logStart))
                 inBidLog_ = true;
-        } else if (Contains(line, markers_.logEnd)) {
+        } else if (tags.logEnd != std::string_view::npos) {
             inBidLog_ = false;
         }
         if (!inBidLog_)
             return;
-        std::size_t open = FindText(line, markers_.cell);
+        std::size_t open = tags.cell;
         while (open != std::string_view::npos) {
             const std::size_t from = open + markers_.cell.size();
             const std::size_t close = FindText(line, markers_.cellEnd, from);
@@ -216,6 +273,11 @@ private:
     BidLog& log_;
     const BidPageMarkers& markers_;
     std::string page_;
+    struct Cut {
+        bool searched = false;
+        std::optional<std::string_view> value; // into page_
+    };
+    std::array<Cut, 8> cuts_;
     bool inBidLog_ = false;
     bool sellerFound_ = false;
 };
