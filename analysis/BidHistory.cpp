@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <optional>
 
 #include "analysis/PageDate.h"
@@ -123,24 +124,44 @@ private:
 
     LineTags FindTags(std::string_view line) const
     {
-        const auto& rows = HeaderRows();
+        // The tag markers by their byte after '<': most '<' of a page then
+        // need one look-up, not a comparison with each marker.
+        struct TagTable {
+            std::array<std::string_view, 10> markers; // header rows 0..7 (6 unused), log end, cell
+            std::array<std::uint16_t, 256> bySecond{};
+        };
+        static const TagTable table = [this] {
+            TagTable t;
+            const auto& rows = HeaderRows();
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                if (i != 6)
+                    t.markers[i] = rows[i].marker;
+            }
+            t.markers[8] = markers_.logEnd;
+            t.markers[9] = markers_.cell;
+            for (std::size_t i = 0; i < t.markers.size(); ++i) {
+                if (t.markers[i].size() >= 2)
+                    t.bySecond[static_cast<unsigned char>(t.markers[i][1])] |= static_cast<std::uint16_t>(1u << i);
+            }
+            return t;
+        }();
+
         LineTags tags;
         for (std::size_t at = line.find('<'); at != std::string_view::npos; at = line.find('<', at + 1)) {
+            if (at + 1 == line.size())
+                break;
             const std::string_view rest = line.substr(at);
-            // The second and the last byte tell most markers apart before a
-            // whole comparison.
-            auto opens = [&rest](std::string_view marker) {
-                return rest.size() >= marker.size() && rest[1] == marker[1] && rest[marker.size() - 1] == marker.back()
-                       && rest.starts_with(marker);
-            };
-            for (std::size_t i = 0; i < rows.size(); ++i) {
-                if (i != 6 && !tags.header[i] && opens(rows[i].marker))
-                    tags.header[i] = true;
+            for (unsigned mask = table.bySecond[static_cast<unsigned char>(rest[1])]; mask != 0; mask &= mask - 1) {
+                const int i = std::countr_zero(mask);
+                if (!rest.starts_with(table.markers[static_cast<std::size_t>(i)]))
+                    continue;
+                if (i < 8)
+                    tags.header[static_cast<std::size_t>(i)] = true;
+                else if (i == 8 && tags.logEnd == std::string_view::npos)
+                    tags.logEnd = at;
+                else if (i == 9 && tags.cell == std::string_view::npos)
+                    tags.cell = at;
             }
-            if (tags.logEnd == std::string_view::npos && opens(markers_.logEnd))
-                tags.logEnd = at;
-            if (tags.cell == std::string_view::npos && opens(markers_.cell))
-                tags.cell = at;
         }
         return tags;
     }

@@ -30,6 +30,17 @@ constexpr PairTables MakePairTables()
 
 constexpr PairTables kPair = MakePairTables();
 
+// True when all eight bytes of w lie in 0xA1..0xFE: four whole two-byte
+// characters when no lead byte is pending.
+constexpr bool AllEuc(std::uint64_t w)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
+    const std::uint64_t y = w ^ highs; // 0xA1..0xFE become 0x21..0x7E, all else leaves that range
+    const std::uint64_t below = (y - 0x21 * ones) & ~y & highs;
+    const std::uint64_t above = (y + ones) & highs; // 0x7F, for bytes below 0x80
+    return ((y & highs) | below | above) == 0;
+}
+
 inline void WritePair(unsigned char*& dst, unsigned char h, unsigned char l)
 {
     dst[0] = kPair.first[h];
@@ -62,6 +73,10 @@ void ConvertEucToSjis(std::string_view source, std::string& out)
             i += 8;
         }
         if (lead < 0) {
+            for (std::uint64_t word; i + 8 <= n && (std::memcpy(&word, src + i, 8), AllEuc(word)); i += 8) {
+                for (int k = 0; k < 8; k += 2)
+                    WritePair(dst, src[i + k], src[i + k + 1]);
+            }
             while (i + 1 < n && IsEucByte(src[i]) && IsEucByte(src[i + 1])) {
                 WritePair(dst, src[i], src[i + 1]);
                 i += 2;

@@ -123,9 +123,16 @@ std::optional<std::time_t> PageClock::NearestTime(const PageDate& date)
 {
     if (!year_)
         return std::nullopt;
+    // A log's rows mostly share their day with the row before.
+    if (!last_ || last_->first != std::array{date.month, date.day}) {
+        std::array<std::optional<std::time_t>, 3> midnights;
+        const int years[] = {*year_, *year_ - 1, *year_ + 1};
+        for (std::size_t i = 0; i < midnights.size(); ++i)
+            midnights[i] = Midnight(years[i], date.month, date.day);
+        last_.emplace(std::array{date.month, date.day}, midnights);
+    }
     std::optional<std::time_t> best;
-    for (int year : {*year_, *year_ - 1, *year_ + 1}) {
-        const std::optional<std::time_t> midnight = Midnight(year, date.month, date.day);
+    for (const std::optional<std::time_t>& midnight : last_->second) {
         if (!midnight)
             continue;
         // Standard time has one offset all day long; hours and minutes beyond

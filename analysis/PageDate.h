@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 // The numbers as read: out-of-range ones (24時, 12月32日) carry over as mktime
 // carries them, so 24時00分 is midnight of the next day.
@@ -54,6 +55,9 @@ private:
     std::time_t now_;
     std::optional<int> year_; // the clock's, in years since 1900
     std::map<std::array<int, 3>, std::optional<std::time_t>> midnights_;
+    // The midnights of the last month and day asked for, in the clock's year,
+    // the year before and the year after.
+    std::optional<std::pair<std::array<int, 2>, std::array<std::optional<std::time_t>, 3>>> last_;
 };
 
 inline std::optional<std::time_t> NearestTime(const PageDate& date, std::time_t now)
