@@ -1,5 +1,6 @@
 #include "analysis/ForecastTool.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -19,12 +20,14 @@
 #include "app/HttpAddress.h"
 #include "app/RequestSetup.h"
 #include "app/Text.h"
+#include "history/History.h"
 #include "net/NMHTTP.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: mirelo-forecast PAGE.html|URL [--now \"YYYY-MM-DD HH:MM\"] [--tendency low|middle|high] [--json]\n";
+    "usage: mirelo-forecast PAGE.html|URL [--now \"YYYY-MM-DD HH:MM\"] [--tendency low|middle|high] [--json]"
+    " [--record]\n";
 
 constexpr const char* kTendencyNames[] = {"low", "middle", "high"};
 
@@ -62,6 +65,7 @@ struct Report {
     const std::optional<Prediction>& prediction;
     std::time_t now;
     int keiko;
+    const std::optional<MarketOutlook>& outlook;
 };
 
 // UTF-8, like the window shows it: missing fields with the window's reset
@@ -91,6 +95,24 @@ std::string TextReport(const Report& r, const QLocale& locale)
     text += "\n確度：";
     text += r.prediction ? ConfidenceText(*r.prediction).toStdString() : std::string("-");
     text += std::string("\n予測傾向：") + captions[TendencyIndex(r.keiko)] + '\n';
+
+    text += "\n相場：";
+    if (!r.outlook) {
+        text += "（類似の落札なし）\n";
+        return text;
+    }
+    const MarketPrice& m = r.outlook->market;
+    text += YenText(m.price, locale).toStdString() + Format("（類似 %d 件、", m.count)
+            + YenText(m.low, locale).toStdString() + "〜" + YenText(m.high, locale).toStdString() + "）\n";
+    text += "相場を加味した予測：";
+    text += r.outlook->forecast ? YenText(*r.outlook->forecast, locale).toStdString() : std::string("（終了）");
+    text += "\n\n類似度\t終了日時\t落札価格(円)\tｵｰｸｼｮﾝID\t商品\n";
+    for (const SimilarAuction& a : m.similar) {
+        text += Format("%.2f\t", a.similarity) + QDateTime::fromSecsSinceEpoch(a.endTime).toString(
+                    QStringLiteral("yyyy-MM-dd HH:mm")).toStdString()
+                + '\t' + GroupedNumber(a.closingPrice, locale).toStdString() + '\t' + Utf8FromSjis(a.auctionId)
+                + '\t' + Utf8FromSjis(a.title) + '\n';
+    }
     return text;
 }
 
@@ -122,9 +144,29 @@ std::string JsonReport(const Report& r)
                                {"endLabel", Q(p.endLabel)}};
     }
 
+    QJsonValue market; // null: too few similar auctions, or no history
+    if (r.outlook) {
+        const MarketPrice& m = r.outlook->market;
+        QJsonArray similar;
+        for (const SimilarAuction& a : m.similar)
+            similar.append(QJsonObject{{"auctionId", Q(a.auctionId)},
+                                       {"title", Q(a.title)},
+                                       {"closingPrice", static_cast<qint64>(a.closingPrice)},
+                                       {"endTime", static_cast<qint64>(a.endTime)},
+                                       {"similarity", a.similarity}});
+        market = QJsonObject{
+            {"price", static_cast<qint64>(m.price)},
+            {"count", m.count},
+            {"low", static_cast<qint64>(m.low)},
+            {"high", static_cast<qint64>(m.high)},
+            {"forecast", r.outlook->forecast ? QJsonValue(static_cast<qint64>(*r.outlook->forecast)) : QJsonValue()},
+            {"similar", similar}};
+    }
+
     const QJsonObject root{{"item", item},
                            {"bids", bids},
                            {"forecast", forecast},
+                           {"market", market},
                            {"tendency", QLatin1String(kTendencyNames[TendencyIndex(r.keiko)])},
                            {"now", static_cast<qint64>(r.now)}};
     return QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();
@@ -202,6 +244,8 @@ std::optional<ForecastToolOptions> ParseForecastArgs(const std::vector<std::stri
             options.help = true;
         } else if (arg == "--json") {
             options.json = true;
+        } else if (arg == "--record") {
+            options.record = true;
         } else if (arg == "--now") {
             const std::string& value = args[++i];
             options.now = ParseNowOption(value);
@@ -308,7 +352,19 @@ int RunForecastTool(const std::vector<std::string>& args, std::ostream& out, std
 
     const int keiko = options->keiko.value_or(StoredTendency());
     const std::optional<Prediction> prediction = PredictFromRecords(record, log, now, keiko);
-    const Report report{record, log, prediction, now, keiko};
+
+    // Only --record writes: replaying saved pages must not fill the history.
+    History history;
+    bool recorded = false;
+    if (options->record) {
+        const std::string address = HasWebScheme(options->page) ? options->page : std::string();
+        recorded = history.Open() && history.Record(record, log, prediction, keiko, address, now);
+    } else {
+        history.OpenToRead();
+    }
+    const std::optional<MarketOutlook> outlook = history.Outlook(record, log, prediction, now);
+
+    const Report report{record, log, prediction, now, keiko, outlook};
     if (options->json)
         out << JsonReport(report);
     else
@@ -319,6 +375,13 @@ int RunForecastTool(const std::vector<std::string>& args, std::ostream& out, std
         err << "mirelo-forecast: no forecast: "
             << (log.Count() == 0 ? "the page lists no bids" : "the end time cannot be read") << '\n';
         return 1;
+    }
+    if (options->record && !recorded) {
+        err << "mirelo-forecast: not recorded: "
+            << (record.auctionId.empty() ? "the page names no auction ID"
+                                         : "the history " + HistoryPath() + " cannot be written")
+            << '\n';
+        return 3;
     }
     return 0;
 }

@@ -17,6 +17,7 @@ struct ForecastToolOptions {
     std::optional<std::time_t> now; // --now; the clock when absent
     std::optional<int> keiko;       // --tendency; the stored setting when absent
     bool json = false;
+    bool record = false;            // --record: into the auction history, as a run of the window does
     bool help = false;
 };
 
@@ -36,6 +37,6 @@ std::optional<std::string> PageFileFor(const ForecastToolOptions& options, QTemp
 
 // The whole tool: text in encoding (the terminal's; JSON is always UTF-8) to
 // out, messages to err. The exit status: 0 done, 1 no forecast could be
-// made, 2 the arguments are wrong.
+// made, 2 the arguments are wrong, 3 --record could not record the auction.
 int RunForecastTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                     const char* encoding = "UTF-8");

@@ -14,6 +14,7 @@
 #include "app/RequestSetup.h"
 #include "app/Text.h"
 #include "app/Unit1.h"
+#include "history/History.h"
 #include "net/NMHTTP.h"
 #include "ui/Dialogs.h"
 #include "ui/JpegPicture.h"
@@ -130,6 +131,8 @@ void TForm1::RunAnalysis()
     ShowBids(gBidLog);
     PredictWinningPrice(gAuctionRecord, gBidLog, now);
     ShowSummary(gAuctionRecord);
+    // Silent when the history cannot be written: the results above stand.
+    RecordAnalysisRun(gAuctionRecord, gBidLog, target.input, now);
     ui.BitBtn5->setEnabled(true);
     ui.BitBtn7->setEnabled(true);
     ui.Chart1->Repaint();

@@ -8,6 +8,7 @@
 #include "dialogs/Unit2.h"
 #include "dialogs/Unit4.h"
 #include "dialogs/Version5.h"
+#include "history/Rireki11.h"
 #include "import/Cookie8.h"
 #include "import/Message10.h"
 #include "import/Unit3.h"
@@ -33,6 +34,7 @@ void CreateForms()
     Form8 = new TForm8;
     Form9 = new TForm9;
     Form10 = new TForm10;
+    Form11 = new TForm11;
 }
 
 template <typename T> static void Free(T*& form)
@@ -43,6 +45,7 @@ template <typename T> static void Free(T*& form)
 
 void DestroyForms()
 {
+    Free(Form11);
     Free(Form10);
     Free(Form9);
     Free(Form8);

@@ -80,27 +80,6 @@ bool MayWrite(const std::string& path)
     return access(dir.c_str(), W_OK) == 0 && (access(path.c_str(), F_OK) != 0 || access(path.c_str(), W_OK) == 0);
 }
 
-// True when the file is not a database or its schema cannot be read.
-bool IsDamaged(const SqliteDb& db)
-{
-    SqliteStatement q(db, "SELECT count(*) FROM sqlite_master");
-    if (q.Ok() && q.Step() == SQLITE_ROW)
-        return false;
-    int code = sqlite3_errcode(db.Handle()) & 0xFF;
-    return code == SQLITE_NOTADB || code == SQLITE_CORRUPT;
-}
-
-void MoveDamagedStoreAside(const std::string& path)
-{
-    std::error_code ec;
-    std::filesystem::rename(path, path + ".damaged", ec);
-    if (ec)
-        return;
-    // Journal files of the old file must not be applied to the new one.
-    std::filesystem::remove(path + "-wal", ec);
-    std::filesystem::remove(path + "-shm", ec);
-}
-
 bool OpenStore(SqliteDb& db, bool write)
 {
     std::string path = RegistryPath();
@@ -117,21 +96,7 @@ bool OpenStore(SqliteDb& db, bool write)
     }
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-    if (!MayWrite(path) || !db.Open(path, true, kBusyMs))
-        return false;
-    if (IsDamaged(db)) {
-        // A damaged store would refuse every write for good. Keep it beside
-        // for the user and start afresh, so settings can be saved again.
-        db.Close();
-        MoveDamagedStoreAside(path);
-        if (!db.Open(path, true, kBusyMs))
-            return false;
-    }
-    // Readers then never wait for a writer; the mode stays in the file.
-    db.Exec("PRAGMA journal_mode=WAL");
-    // With WAL a crash still never tears a commit; it spares a disk flush per write.
-    db.Exec("PRAGMA synchronous=NORMAL");
-    return true;
+    return MayWrite(path) && db.OpenShared(path, kBusyMs);
 }
 
 bool KeyExists(const SqliteDb& db, HKEY root, std::string_view fold)

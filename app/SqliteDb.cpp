@@ -1,6 +1,22 @@
 #include "app/SqliteDb.h"
 
+#include <filesystem>
 #include <sqlite3.h>
+
+namespace {
+
+void SetDamagedFileAside(const std::string& path)
+{
+    std::error_code ec;
+    std::filesystem::rename(path, path + ".damaged", ec);
+    if (ec)
+        return;
+    // Journal files of the old file must not be applied to the new one.
+    std::filesystem::remove(path + "-wal", ec);
+    std::filesystem::remove(path + "-shm", ec);
+}
+
+} // namespace
 
 SqliteDb::~SqliteDb()
 {
@@ -25,6 +41,25 @@ bool SqliteDb::Open(const std::string& path, bool create, int busyMs)
     return true;
 }
 
+bool SqliteDb::OpenShared(const std::string& path, int busyMs)
+{
+    if (!Open(path, true, busyMs))
+        return false;
+    if (IsDamaged()) {
+        // A damaged store would refuse every write for good. Keep it beside
+        // for the user and start afresh.
+        Close();
+        SetDamagedFileAside(path);
+        if (!Open(path, true, busyMs))
+            return false;
+    }
+    // Readers then never wait for a writer; the mode stays in the file.
+    Exec("PRAGMA journal_mode=WAL");
+    // With WAL a crash still never tears a commit; it spares a disk flush per write.
+    Exec("PRAGMA synchronous=NORMAL");
+    return true;
+}
+
 void SqliteDb::Close()
 {
     if (db_) {
@@ -36,6 +71,20 @@ void SqliteDb::Close()
 bool SqliteDb::Exec(const char* sql)
 {
     return db_ && sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+bool SqliteDb::IsDamaged() const
+{
+    SqliteStatement q(*this, "SELECT count(*) FROM sqlite_master");
+    if (q.Ok() && q.Step() == SQLITE_ROW)
+        return false;
+    int code = sqlite3_errcode(db_) & 0xFF;
+    return code == SQLITE_NOTADB || code == SQLITE_CORRUPT;
+}
+
+std::int64_t SqliteDb::LastInsertRowid() const
+{
+    return db_ ? sqlite3_last_insert_rowid(db_) : 0;
 }
 
 SqliteStatement::SqliteStatement(const SqliteDb& db, const char* sql)
@@ -68,6 +117,36 @@ SqliteStatement& SqliteStatement::Bind(int index, std::int64_t value)
     return *this;
 }
 
+SqliteStatement& SqliteStatement::Bind(int index, double value)
+{
+    if (stmt_ && sqlite3_bind_double(stmt_, index, value) != SQLITE_OK)
+        bindOk_ = false;
+    return *this;
+}
+
+SqliteStatement& SqliteStatement::BindNull(int index)
+{
+    if (stmt_ && sqlite3_bind_null(stmt_, index) != SQLITE_OK)
+        bindOk_ = false;
+    return *this;
+}
+
+SqliteStatement& SqliteStatement::BindText(int index, std::string_view utf8)
+{
+    if (stmt_ && sqlite3_bind_text64(stmt_, index, utf8.data(), utf8.size(), SQLITE_TRANSIENT, SQLITE_UTF8) != SQLITE_OK)
+        bindOk_ = false;
+    return *this;
+}
+
+void SqliteStatement::Reset()
+{
+    if (stmt_) {
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+    }
+    bindOk_ = true;
+}
+
 int SqliteStatement::Step()
 {
     if (!Ok())
@@ -82,6 +161,21 @@ std::string_view SqliteStatement::ColumnBytes(int column) const
     if (!data || size <= 0)
         return {};
     return {static_cast<const char*>(data), static_cast<std::size_t>(size)};
+}
+
+std::int64_t SqliteStatement::ColumnInt64(int column) const
+{
+    return sqlite3_column_int64(stmt_, column);
+}
+
+double SqliteStatement::ColumnDouble(int column) const
+{
+    return sqlite3_column_double(stmt_, column);
+}
+
+bool SqliteStatement::ColumnIsNull(int column) const
+{
+    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
 }
 
 SqliteTransaction::SqliteTransaction(SqliteDb& db, Kind kind) : db_(db)

@@ -22,8 +22,18 @@ public:
     bool Open(const std::string& path, bool create, int busyMs);
     void Close();
 
+    // Opens a store that copies of the program share, making the file (not
+    // its folder): a damaged file is moved to "<path>.damaged" for the user
+    // and a new one started; the file is put in WAL mode.
+    bool OpenShared(const std::string& path, int busyMs);
+
     // Runs statements that return no rows; false on the first error.
     bool Exec(const char* sql);
+
+    // True when the file is not a database or its schema cannot be read.
+    bool IsDamaged() const;
+
+    std::int64_t LastInsertRowid() const;
 
     sqlite3* Handle() const { return db_; }
 
@@ -43,11 +53,21 @@ public:
     // Bytes are bound as BLOBs: the texts are Shift_JIS, not the UTF-8 SQLite expects.
     SqliteStatement& Bind(int index, std::string_view bytes);
     SqliteStatement& Bind(int index, std::int64_t value);
+    SqliteStatement& Bind(int index, double value);
+    SqliteStatement& BindNull(int index);
+    // Valid UTF-8 for what reads text (full-text search).
+    SqliteStatement& BindText(int index, std::string_view utf8);
+
+    // Makes the statement ready to run again with new bindings.
+    void Reset();
 
     // SQLITE_ROW, SQLITE_DONE or an error code.
     int Step();
 
     std::string_view ColumnBytes(int column) const;
+    std::int64_t ColumnInt64(int column) const;
+    double ColumnDouble(int column) const;
+    bool ColumnIsNull(int column) const;
 
 private:
     sqlite3_stmt* stmt_ = nullptr;

@@ -22,6 +22,7 @@
 #include "dialogs/Unit2.h"
 #include "dialogs/Unit4.h"
 #include "dialogs/Version5.h"
+#include "history/Rireki11.h"
 #include "import/BrowserCookie.h"
 #include "import/Cookie8.h"
 #include "import/Unit3.h"
@@ -140,6 +141,11 @@ void TForm1::WireCommands()
     connect(ui.P1, &QAction::triggered, this, [] { Form4->ShowModal(); });
     connect(ui.V1, &QAction::triggered, this, [] { Form5->ShowModal(); });
     connect(ui.BitBtn4, &QPushButton::clicked, this, [] { Form2->show(); });
+    connect(ui.M1, &QAction::triggered, this, [] {
+        Form11->show();
+        Form11->raise();
+        Form11->activateWindow();
+    });
 }
 
 void TForm1::LoadAuctionList()

@@ -8,16 +8,24 @@
 // time) so that the price steps of the forecast apply as they do to yen prices.
 // The current price is the running maximum of the bids (at least the opening
 // bid): an optimistic stand-in for the price a watcher saw.
+//
+// The market-aware forecast weighs the middle tendency's forecast with the
+// market price of the auctions of the same item that ended before, taking
+// the auctions in the order of their IDs as the order in which they ended;
+// the data names the item alone, so each of them counts as fully similar.
+// An auction with too few of them keeps the middle forecast.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "analysis/Forecast.h"
+#include "history/Market.h"
 
 #ifndef MIRELO_AUCTION_CSV
 #define MIRELO_AUCTION_CSV "../shared/data/ebay-bid-histories/auction.csv"
@@ -33,6 +41,8 @@ struct Bid {
 };
 
 struct Auction {
+    std::string id;
+    std::string item;
     double openBid = 0;
     double price = 0;
     double durationDays = 0;
@@ -77,6 +87,8 @@ std::vector<Auction> Load(const std::string& path)
         Auction& a = it->second;
         if (fresh) {
             order.push_back(f[0]);
+            a.id = f[0];
+            a.item = f[7];
             a.openBid = std::stod(f[5]); // an auction listing two opening bids keeps the first
             a.price = std::stod(f[6]);
             a.durationDays = std::stod(f[8]);
@@ -86,6 +98,10 @@ std::vector<Auction> Load(const std::string& path)
     std::vector<Auction> out;
     for (const auto& id : order)
         out.push_back(byId[id]);
+    // The IDs grow with the time an auction was put up.
+    std::stable_sort(out.begin(), out.end(), [](const Auction& x, const Auction& y) {
+        return x.id.size() != y.id.size() ? x.id.size() < y.id.size() : x.id < y.id;
+    });
     return out;
 }
 
@@ -111,6 +127,19 @@ struct Errors {
     }
 };
 
+// The market price from the auctions of the same item before index i, the
+// latest first, as the history ranks equally similar auctions.
+std::optional<MarketPrice> EarlierMarket(const std::vector<Auction>& auctions, std::size_t i)
+{
+    std::vector<SimilarAuction> ranked;
+    for (std::size_t j = i; j-- > 0 && ranked.size() < kMarketMaxCount;) {
+        const Auction& b = auctions[j];
+        if (b.item == auctions[i].item && b.price > 0)
+            ranked.push_back({b.id, b.item, {}, Yen(b.price), 0, 1.0});
+    }
+    return MarketFrom(ranked);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -118,9 +147,16 @@ int main(int argc, char** argv)
     const std::string path = argc > 1 ? argv[1] : MIRELO_AUCTION_CSV;
     const std::vector<Auction> auctions = Load(path);
     const double points[] = {0.25, 0.50, 0.75, 0.90};
-    const char* names[] = {"current price", "low (1.0)", "middle (1.2)", "high (1.4)"};
+    const char* names[] = {"current price", "low (1.0)", "middle (1.2)", "high (1.4)", "market-aware"};
+    constexpr int kColumns = 5;
+    std::vector<std::optional<MarketPrice>> markets;
+    std::size_t withMarket = 0;
+    for (std::size_t i = 0; i < auctions.size(); ++i) {
+        markets.push_back(EarlierMarket(auctions, i));
+        withMarket += markets.back() ? 1 : 0;
+    }
 
-    std::printf("%zu auctions from %s\n", auctions.size(), path.c_str());
+    std::printf("%zu auctions from %s, %zu with a market price\n", auctions.size(), path.c_str(), withMarket);
     std::printf("absolute percentage error of the forecast against the closing price, mean / median\n\n");
     std::printf("%-9s", "elapsed");
     for (const char* n : names)
@@ -128,8 +164,9 @@ int main(int argc, char** argv)
     std::printf("\n");
 
     for (double point : points) {
-        Errors errors[4];
-        for (const Auction& a : auctions) {
+        Errors errors[kColumns];
+        for (std::size_t i = 0; i < auctions.size(); ++i) {
+            const Auction& a = auctions[i];
             if (a.price <= 0 || a.durationDays <= 0)
                 continue;
             const double nowDays = a.durationDays * point;
@@ -146,11 +183,26 @@ int main(int argc, char** argv)
             in.startPrice = Yen(a.openBid);
             in.latestPrice = Yen(current);
             errors[0].values.push_back(std::fabs(static_cast<double>(in.latestPrice) - actual) / actual);
+            std::int64_t middle = 0;
             for (int keiko = 0; keiko < 3; ++keiko) {
                 in.keiko = keiko;
                 ForecastResult r = ComputeForecast(in);
                 errors[keiko + 1].values.push_back(std::fabs(static_cast<double>(r.forecast) - actual) / actual);
+                if (keiko == 1)
+                    middle = r.forecast;
             }
+            std::int64_t market = middle;
+            if (const std::optional<MarketPrice>& m = markets[i]) {
+                MarketForecastInput mi;
+                mi.seedForecast = middle;
+                mi.marketPrice = m->price;
+                for (const SimilarAuction& s : m->similar)
+                    mi.closingPrices.push_back(s.closingPrice);
+                mi.currentPrice = in.latestPrice;
+                mi.elapsedShare = point;
+                market = MarketAwareForecast(mi);
+            }
+            errors[4].values.push_back(std::fabs(static_cast<double>(market) - actual) / actual);
         }
         std::printf("%5.0f %%  ", point * 100);
         for (const Errors& e : errors)

@@ -9,6 +9,8 @@ to the moment the service starts, so its running auctions are running then.
     samples/auction_service.py [--port 8380]        serve until Ctrl+C
     samples/auction_service.py --list [--port 8380] print title, page and picture
                                                     address of each auction, tab-separated
+    samples/auction_service.py --ended [--port 8380] print title and page address of
+                                                    each ended auction of the market
 """
 
 import argparse
@@ -76,6 +78,62 @@ SAMPLES = [
      7.125, 7, 8000, 36500, None, 41, ("watch",)),
 ]
 
+# Auctions of the same items that ended before the service starts: what the
+# running samples' items sold for. Titles vary as sellers write them (brackets,
+# marks, 美品, 送料無料, full-width model numbers); a few are other items that
+# share words with them. Half-width kana are left out: the program's page
+# conversion does not take them.
+# id, title, seller, days since the end, length in days, start price,
+# closing price, buy-it-now price, number of bids
+MARKET = [
+    # ニコン D70 (e51122334)
+    ("e50318842", "【美品】ニコン D70 デジタル一眼レフ ボディ 元箱・説明書付き", "camera_yoshida",
+     4, 7, 30000, 58000, None, 19),
+    ("e50287713", "Nikon ニコン Ｄ７０ デジタル一眼レフ ボディのみ", "photo_kaido",
+     9, 5, 1, 55500, None, 34),
+    ("e50196605", "★ニコン D70 デジタル一眼レフ ボディ 送料無料★", "lens_ya",
+     13, 7, 40000, 61500, None, 12),
+    ("e50114079", "ニコン D70 デジタル一眼 ボディ バッテリー2個付", "kobe_camera",
+     20, 5, 35000, 56000, None, 15),
+    ("e49962253", "NIKON D70 デジタル一眼レフ ボディ ジャンク扱い", "shichiya_ken",
+     27, 3, 10000, 31000, None, 22),
+    ("e49905518", "ニコン D100 ボディ 縦位置グリップ付き", "photo_kaido",
+     16, 7, 50000, 72000, None, 17),
+    # ゲームボーイアドバンスSP (g40018236)
+    ("g39877120", "ゲームボーイアドバンスSP パールブルー 本体 美品", "toy_box_k",
+     3, 5, 3000, 9800, None, 16),
+    ("g39815566", "任天堂 ゲームボーイアドバンス ＳＰ 本体 パールブルー 送料無料", "game_shop_aoi",
+     8, 3, 5000, 10500, 12000, 9),
+    ("g39770981", "【中古】GBA SP ゲームボーイアドバンスSP 本体 アズライトブルー", "retro_plaza",
+     12, 7, 1000, 8900, None, 21),
+    ("g39702334", "ゲームボーイアドバンスSP 本体のみ パールブルー 動作確認済", "mikan2004",
+     18, 5, 6000, 9500, None, 8),
+    ("g39654410", "ゲームボーイアドバンス 本体 ミルキーピンク", "toy_box_k",
+     23, 5, 2000, 4200, None, 11),
+    # ロレックス デイトジャスト 16234 (b63350217)
+    ("b62998701", "ロレックス デイトジャスト Ref.16234 メンズ 自動巻 OH済", "ginza_tokei",
+     5, 7, 300000, 428000, None, 38),
+    ("b62871245", "【ROLEX】ロレックス デイトジャスト 16234 SS×WG 美品", "brand_ichiba",
+     11, 7, 1, 455000, None, 241),
+    ("b62769930", "ロレックス デイトジャスト １６２３４ 黒文字盤 メンズ", "shichiya_ken",
+     17, 5, 350000, 398000, None, 14),
+    ("b62655128", "★ROLEX ロレックス デイトジャスト 16234 自動巻き 送料無料★", "tokei_no_mori",
+     24, 7, 380000, 440000, None, 26),
+    ("b62581376", "ロレックス エクスプローラーI 14270 メンズ 自動巻き", "ginza_tokei",
+     14, 7, 300000, 372000, None, 31),
+    # ハリー・ポッターと謎のプリンス (c27781540)
+    ("c27612384", "ハリー・ポッターと謎のプリンス 上下巻 初版 帯付き", "hon_no_mushi",
+     6, 5, 1500, 2900, None, 9),
+    ("c27558701", "ハリー・ポッターと謎のプリンス 上下2冊セット 美品", "book_off_t",
+     10, 5, 1000, 2600, None, 9),
+    ("c27490255", "【送料無料】ハリーポッターと謎のプリンス 上・下 セット", "akiko_s",
+     15, 7, 2000, 3100, None, 6),
+    ("c27403618", "ハリー・ポッターと謎のプリンス 上下巻セット 初版", "hon_no_mushi",
+     21, 5, 1200, 2200, None, 8),
+    ("c27355940", "ハリー・ポッターと炎のゴブレット 上下巻セット", "book_off_t",
+     19, 5, 800, 1600, None, 7),
+]
+
 BIDDERS = [
     "taka_0815", "hiro1973", "mocchi_k", "yuki_no_hana", "kenji_55", "sakura_mama",
     "nagoya_boy", "tetsu_3", "mikan2004", "osaka_ojisan", "ryo_photo", "akiko_s",
@@ -131,6 +189,22 @@ def build_auctions(now):
     return auctions
 
 
+def build_market(now):
+    """The ended auctions of the market as they stand at local time now."""
+    now = now.replace(second=0, microsecond=0)
+    auctions = []
+    for (aid, title, seller, ago, length, start_price, closing_price, buy_now,
+         count) in MARKET:
+        rng = random.Random(aid)
+        # auctions end at any time of the evening, not on the hour
+        end = now - dt.timedelta(days=ago, minutes=rng.randrange(600))
+        start = end - dt.timedelta(days=length)
+        bids = make_bids(rng, start, end - dt.timedelta(minutes=3), start_price,
+                         closing_price, count)
+        auctions.append(Auction(aid, title, seller, start, end, start_price, buy_now, bids))
+    return auctions
+
+
 def header_date(t):
     return f"{t.month}月 {t.day}日 {t.hour}時 {t.minute}分"
 
@@ -181,9 +255,11 @@ def bid_history_page(a):
 def item_page(a, now):
     state = "開催中" if a.running(now) else "終了"
     buy = f"<BR>希望落札価格：{yen(a.buy_now)} 円" if a.buy_now is not None else ""
+    picture = ([f'<IMG SRC="/img/{a.id}.jpg" WIDTH=160 HEIGHT=120 ALT="">']
+               if (PICTURES / f"{a.id}.jpg").is_file() else [])
     return page(a.title, [
         f"<H2>{a.title}</H2>",
-        f'<IMG SRC="/img/{a.id}.jpg" WIDTH=160 HEIGHT=120 ALT="">',
+        *picture,
         f"<P>現在の価格：{yen(a.price)} 円{buy}<BR>入札件数：{len(a.bids)}<BR>"
         f"終了日時：{header_date(a.end)}（{state}）<BR>出品者：{a.seller}</P>",
         f'<P><a href="/jp/show/bid_hist?aID={a.id}&typ=log">入札履歴</a></P>'])
@@ -283,7 +359,7 @@ class Service(ThreadingHTTPServer):
     def __init__(self, port, now=None):
         super().__init__((HOST, port), Handler)
         self.now = now or dt.datetime.now()
-        self.auctions = {a.id: a for a in build_auctions(self.now)}
+        self.auctions = {a.id: a for a in build_auctions(self.now) + build_market(self.now)}
         self.base = f"http://{HOST}:{self.server_address[1]}"
 
 
@@ -347,6 +423,8 @@ def main(argv=None):
     parser.add_argument("--port", type=int, default=DEFAULT_PORT)
     parser.add_argument("--list", action="store_true",
                         help="print title, page address and picture address per auction and exit")
+    parser.add_argument("--ended", action="store_true",
+                        help="print title and page address per ended auction of the market and exit")
     parser.add_argument("--quiet", action="store_true", help="do not log requests")
     args = parser.parse_args(argv)
 
@@ -354,6 +432,11 @@ def main(argv=None):
         base = f"http://{HOST}:{args.port}"
         for a in build_auctions(dt.datetime.now()):
             print(f"{a.title}\t{base}/jp/auction/{a.id}\t{base}/img/{a.id}.jpg")
+        return 0
+    if args.ended:
+        base = f"http://{HOST}:{args.port}"
+        for a in build_market(dt.datetime.now()):
+            print(f"{a.title}\t{base}/jp/auction/{a.id}")
         return 0
 
     Handler.quiet = args.quiet

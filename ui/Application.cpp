@@ -1,6 +1,8 @@
 #include "ui/Application.h"
 
 #include <QFont>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QWidget>
 #include <exception>
 
@@ -26,6 +28,17 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
     QFont font(msPGothic);
     font.setPixelSize(12);
     setFont(font);
+    // Without the catalogue Qt's own texts stay English; the program runs on.
+    InstallQtTranslation(QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+}
+
+bool TApplication::InstallQtTranslation(const QString& folder)
+{
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QStringLiteral("qtbase_ja"), folder) && QCoreApplication::installTranslator(translator))
+        return true;
+    delete translator;
+    return false;
 }
 
 void TApplication::SetTitle(std::string_view title)

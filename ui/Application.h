@@ -12,6 +12,11 @@ class TApplication : public QApplication {
 public:
     TApplication(int& argc, char** argv);
 
+    // Installs Qt's own Japanese catalogue (qtbase_ja) from folder, so that
+    // Qt's buttons and dialogs speak the program's language whatever the
+    // locale. False, and nothing installed, when it cannot be loaded.
+    static bool InstallQtTranslation(const QString& folder);
+
     // Shift_JIS title shown on the task bar and on plain message boxes.
     static void SetTitle(std::string_view title);
     static const std::string& Title();

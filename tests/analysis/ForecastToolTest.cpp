@@ -1,11 +1,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
 
 #include "analysis/ForecastTool.h"
 #include "analysis/Prediction.h"
+#include "history/History.h"
 #include "tests/analysis/PageFixtures.h"
 #include "tests/support/StoredSettings.h"
 
@@ -139,4 +141,40 @@ TEST_F(ForecastToolTest, FailsClearlyWithANonZeroStatus)
         EXPECT_NE(run.err.find("usage: mirelo-forecast PAGE.html"), std::string::npos);
     }
     EXPECT_EQ(Tool({"--help"}).status, 0);
+}
+
+TEST_F(ForecastToolTest, RecordsOnlyWhenAskedAndShowsTheMarketOfSimilarSales)
+{
+    const ToolRun plain = Tool(At("2023-12-31 10:00", {"--json"}));
+    EXPECT_TRUE(QJsonDocument::fromJson(QByteArray::fromStdString(plain.out))["market"].isNull());
+    EXPECT_FALSE(std::filesystem::exists(HistoryPath())) << "a replay writes nothing";
+
+    // Three ended sales of the same watch under other IDs, each closing at 1,200.
+    for (const char* id : {"c1", "c2", "c3"}) {
+        std::string page = BidHistoryPage();
+        page.replace(page.find("b12345678"), 9, id);
+        WriteEucPage("sold.html", page);
+        EXPECT_EQ(Tool({"sold.html", "--now", "2023-12-31 10:00", "--record"}).status, 0) << id;
+    }
+    const QJsonObject market = QJsonDocument::fromJson(QByteArray::fromStdString(
+        Tool(At("2023-12-29 22:00", {"--json"})).out))["market"].toObject();
+    EXPECT_EQ(market["price"].toInt(), 1200);
+    EXPECT_EQ(market["count"].toInt(), 3);
+    EXPECT_EQ(market["low"].toInt(), 1200);
+    EXPECT_EQ(market["forecast"].toInt(), 1200);
+    const QJsonArray similar = market["similar"].toArray();
+    ASSERT_EQ(similar.size(), 3);
+    EXPECT_EQ(similar[0]["title"].toString(), QString::fromUtf8("ｾｲｺｰ 腕時計 〓型 限定品"));
+    EXPECT_EQ(similar[0]["similarity"].toDouble(), 1.0);
+    EXPECT_EQ(similar[0]["endTime"].toInteger(), LocalTime(2023, 12, 30, 22, 0));
+    EXPECT_NE(Tool(At("2023-12-29 22:00")).out.find("相場：¥" + Grouped(1200) + "（類似 3 件、¥" + Grouped(1200) + "〜¥"
+                                                     + Grouped(1200) + "）\n相場を加味した予測：¥" + Grouped(1200)),
+              std::string::npos);
+
+    // A history that cannot be written is not a silent success.
+    std::filesystem::remove_all(sandbox::ConfigHome());
+    sandbox::WriteFile(sandbox::ConfigHome(), "not a folder");
+    const ToolRun refused = Tool(At("2023-12-29 22:00", {"--record"}));
+    EXPECT_EQ(refused.status, 3);
+    EXPECT_NE(refused.err.find("not recorded"), std::string::npos);
 }

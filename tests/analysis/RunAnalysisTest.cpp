@@ -14,6 +14,7 @@
 #include "analysis/AuctionTarget.h"
 #include "analysis/ForecastTool.h"
 #include "app/AuctionList.h"
+#include "history/History.h"
 #include "tests/analysis/PageFixtures.h"
 #include "tests/net/NetSupport.h"
 #include "tests/net/ScriptServer.h"
@@ -297,6 +298,24 @@ TEST_F(RunAnalysisTest, ALaterRunReplacesEverythingAndAnErrorPageGivesTheResetTe
                                 Form1->ui.Label16, Form1->ui.Label18, Form1->ui.Label20})
         EXPECT_EQ(Text(label), "(未取得)") << label->objectName().toStdString();
     EXPECT_EQ(Text(Form1->ui.Label14), "(設定なし)");
+    EXPECT_TRUE(Idle());
+
+    // Both pages name auction t1: one auction in the history, as the later
+    // run read it; the error page names none.
+    {
+        History history;
+        ASSERT_TRUE(history.OpenToRead());
+        const std::vector<RecordedAuction> recorded = history.Auctions();
+        ASSERT_EQ(recorded.size(), 1u);
+        EXPECT_EQ(recorded[0].title, "iPod");
+        EXPECT_EQ(recorded[0].address, service.Url("/jp/auction/t2"));
+    }
+    // A history that cannot be written leaves the run as it was.
+    std::filesystem::remove(HistoryPath());
+    std::filesystem::create_directory(HistoryPath());
+    Run(service.Url("/jp/auction/t1"));
+    EXPECT_EQ(boxes::Texts(), Texts{});
+    EXPECT_EQ(Rows(), 4);
     EXPECT_TRUE(Idle());
 }
 

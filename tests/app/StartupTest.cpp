@@ -21,6 +21,7 @@
 #include "dialogs/Unit2.h"
 #include "dialogs/Unit4.h"
 #include "dialogs/Version5.h"
+#include "history/Rireki11.h"
 #include "import/Cookie8.h"
 #include "import/Message10.h"
 #include "import/Unit3.h"
@@ -59,14 +60,14 @@ void Drop(QWidget* target, const QList<QUrl>& urls)
 
 using StartupTest = FormsTest;
 
-TEST_F(StartupTest, CreatesTenWindowsWithTheirCaptionsAndTheMainOneFirst)
+TEST_F(StartupTest, CreatesEveryWindowWithItsCaptionAndTheMainOneFirst)
 {
     EXPECT_EQ(MainForm(), Form1);
     const std::vector<std::pair<QWidget*, const char8_t*>> windows = {
         {Form1, u8"ミレロくん"},   {Form2, u8"MIRELO:DEBUG"},  {Form3, u8"一括取込"},
         {Form4, u8"プロキシの設定"}, {Form5, u8"バージョン情報"}, {Form6, u8"操作設定"},
         {Form7, u8"URLの設定"},    {Form8, u8"クッキーの設定"}, {Form9, u8"予測傾向の指定"},
-        {Form10, u8"メッセージ"},
+        {Form10, u8"メッセージ"}, {Form11, u8"落札履歴と相場"},
     };
     for (auto [window, caption] : windows) {
         ASSERT_NE(window, nullptr);
@@ -180,12 +181,14 @@ TEST_F(StartupTest, MenuHasItsTreeCaptionsAndNames)
         {"Y1", {{"Y2", u8"予測傾向の指定...(&Y)"}}},
         {"S1", {{"O1", u8"操作設定...(&O)"}, {"URLU1", u8"ｸｯｷｰの確認...(&C)"}, {"C1", u8"URLの設定...(&U)"},
                 {"P1", u8"ﾌﾟﾛｷｼの設定...(&P)"}}},
+        {"R1", {{"M1", u8"落札履歴と相場...(&M)"}}},
         {"H1", {{"InternetI1", u8"使い方(ｲﾝﾀｰﾈｯﾄ)(&I)"}, {"V1", u8"バージョン情報...(&V)"}}},
     };
-    const std::vector<const char8_t*> titles = {u8"ファイル(&F)", u8"予測傾向", u8"設定(&S)", u8"ヘルプ(&H)"};
+    const std::vector<const char8_t*> titles = {u8"ファイル(&F)", u8"予測傾向", u8"設定(&S)", u8"履歴(&R)",
+                                                u8"ヘルプ(&H)"};
     QList<QAction*> top = bar->actions();
-    ASSERT_EQ(top.size(), 4);
-    for (int i = 0; i < 4; ++i) {
+    ASSERT_EQ(top.size(), 5);
+    for (int i = 0; i < 5; ++i) {
         QMenu* menu = top[i]->menu();
         ASSERT_NE(menu, nullptr);
         EXPECT_EQ(menu->objectName(), QString::fromLatin1(tree[i].first));

@@ -205,6 +205,34 @@ class SampleServiceTest(unittest.TestCase):
         self.assertNotIn(sj("商品ID"), euc_to_sjis(self.get(watch, "Y=other")[1]))
 
 
+class MarketTest(unittest.TestCase):
+    """Ended auctions of the running samples' items, for the market price."""
+
+    def test_each_running_item_has_several_ended_auctions_served(self):
+        market = service.build_market(NOW)
+        running = [a for a in service.build_auctions(NOW) if a.running(NOW)]
+        for a in running:
+            # the market's IDs share the first letter of the item they price
+            same = [m for m in market if m.id[0] == a.id[0]]
+            self.assertGreaterEqual(len({m.price for m in same}), 4, a.id)
+        ids = [m.id for m in market]
+        self.assertEqual(len(set(ids)), len(ids))
+        self.assertFalse(set(ids) & {a.id for a in service.build_auctions(NOW)})
+        for m, row in zip(market, service.MARKET):
+            with self.subTest(m.id):
+                self.assertFalse(m.running(NOW))
+                self.assertEqual(m.price, row[6])  # the closing price the README lists
+                fields, log = read_bid_history(service.bid_history_page(m).encode(service.ENCODING))
+                self.assertEqual(fields["title"], sj(m.title))
+                self.assertEqual(len(log), len(m.bids) + 1)
+                self.assertLess(stamp(m.bids[0].time), stamp(m.end))
+
+        server = service.Service(0, NOW)
+        self.addCleanup(server.server_close)
+        self.assertTrue(set(ids) <= set(server.auctions))
+        self.assertFalse(any(m.lists for m in market))  # never on a My Auction list
+
+
 class ListOptionTest(unittest.TestCase):
     def test_prints_title_page_and_picture_per_auction(self):
         out = io.StringIO()
@@ -215,6 +243,13 @@ class ListOptionTest(unittest.TestCase):
         for line, sample in zip(lines, service.SAMPLES):
             self.assertEqual(line.split("\t"), [sample[1], f"http://127.0.0.1:9123/jp/auction/{sample[0]}",
                                                 f"http://127.0.0.1:9123/img/{sample[0]}.jpg"])
+
+    def test_ended_prints_title_and_page_per_market_auction(self):
+        out = io.StringIO()
+        with contextlib.redirect_stdout(out):
+            service.main(["--ended", "--port", "9123"])
+        self.assertEqual([line.split("\t") for line in out.getvalue().splitlines()],
+                         [[m[1], f"http://127.0.0.1:9123/jp/auction/{m[0]}"] for m in service.MARKET])
 
 
 if __name__ == "__main__":

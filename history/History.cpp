@@ -1,0 +1,599 @@
+#include "history/History.h"
+
+#include <QString>
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <unordered_map>
+#include <sqlite3.h>
+
+#include "analysis/Forecast.h"
+#include "analysis/PageDate.h"
+#include "app/Registry.h"
+#include "app/SqliteDb.h"
+
+namespace {
+
+// Another copy may be recording at the same moment; its transaction is short.
+constexpr int kBusyMs = 5000;
+
+constexpr std::int64_t kSchemaVersion = 1;
+
+// Titles are in the full-text index only once their auction closed with a
+// price: only those are ever searched for. title_key is TitleKey(title).
+// title_grams counts the indexed titles holding each trigram: the index
+// itself counts them only by reading every title that does.
+const char* const kSchema =
+    "CREATE TABLE auctions("
+    " id INTEGER PRIMARY KEY,"
+    " auction_id BLOB NOT NULL UNIQUE, address BLOB NOT NULL, title BLOB NOT NULL, title_key TEXT NOT NULL,"
+    " seller BLOB NOT NULL, start_text BLOB NOT NULL, end_text BLOB NOT NULL,"
+    " start_time INTEGER, end_time INTEGER, buy_now INTEGER, bid_count_text BLOB NOT NULL,"
+    " latest_price INTEGER, ended INTEGER NOT NULL, closing_price INTEGER,"
+    " first_seen INTEGER NOT NULL, last_seen INTEGER NOT NULL);"
+    "CREATE INDEX auctions_seen ON auctions(last_seen);"
+    "CREATE INDEX auctions_closed ON auctions(title_key, end_time) WHERE closing_price IS NOT NULL;"
+    "CREATE TABLE bids("
+    " auction INTEGER NOT NULL, seq INTEGER NOT NULL, time INTEGER NOT NULL, price INTEGER NOT NULL,"
+    " date_text BLOB NOT NULL, bidder BLOB NOT NULL, mode BLOB NOT NULL,"
+    " PRIMARY KEY(auction, seq)) WITHOUT ROWID;"
+    "CREATE TABLE forecasts("
+    " id INTEGER PRIMARY KEY, auction INTEGER NOT NULL, time INTEGER NOT NULL, tendency INTEGER NOT NULL,"
+    " forecast INTEGER, confidence INTEGER, latest_price INTEGER, elapsed REAL,"
+    " market_price INTEGER, market_forecast INTEGER);"
+    "CREATE INDEX forecasts_auction ON forecasts(auction, time);"
+    "CREATE VIRTUAL TABLE titles USING fts5(key, tokenize = 'trigram', detail = none);"
+    "CREATE TABLE title_grams(gram TEXT PRIMARY KEY, docs INTEGER NOT NULL) WITHOUT ROWID;";
+
+// Candidates the full-text index hands over for the exact comparison.
+constexpr int kCandidates = 200;
+
+std::int64_t UserVersion(const SqliteDb& db)
+{
+    SqliteStatement q(db, "PRAGMA user_version");
+    return q.Step() == SQLITE_ROW ? q.ColumnInt64(0) : -1;
+}
+
+bool MakeSchema(SqliteDb& db)
+{
+    // Two copies starting at once: the second finds the schema made.
+    SqliteTransaction tx(db, SqliteTransaction::Immediate);
+    if (!tx.Active())
+        return false;
+    const std::int64_t version = UserVersion(db);
+    if (version == kSchemaVersion)
+        return true;
+    // A newer program's history is left as it is.
+    if (version != 0)
+        return false;
+    return db.Exec(kSchema) && db.Exec("PRAGMA user_version = 1") && tx.Commit();
+}
+
+std::optional<std::int64_t> OptionalInt(const SqliteStatement& q, int column)
+{
+    if (q.ColumnIsNull(column))
+        return std::nullopt;
+    return q.ColumnInt64(column);
+}
+
+// NULL unless has. (Not an optional: g++ 12 then warns falsely of an
+// uninitialised value.)
+SqliteStatement& BindIf(SqliteStatement& q, int index, bool has, std::int64_t value)
+{
+    return has ? q.Bind(index, value) : q.BindNull(index);
+}
+
+// The auction's start: its page text read like its end, else the start row.
+std::optional<std::int64_t> StartTime(const AuctionRecord& record, const BidLog& log, std::time_t now)
+{
+    if (std::optional<PageDate> date = ReadPageDate(record.startText)) {
+        if (std::optional<std::time_t> t = NearestTime(*date, now))
+            return *t;
+    }
+    if (log.Count() > 0)
+        return log[log.Count() - 1].time;
+    return std::nullopt;
+}
+
+// The share of the auction time gone at now, from the start row to the end.
+double ElapsedShare(const BidLog& log, const Prediction& prediction, std::time_t now)
+{
+    if (prediction.ended || log.Count() == 0)
+        return 1;
+    const double start = log[log.Count() - 1].time;
+    const double total = static_cast<double>(prediction.endTime) - start;
+    if (total <= 0)
+        return 1;
+    return std::clamp((static_cast<double>(now) - start) / total, 0.0, 1.0);
+}
+
+std::int64_t LatestPrice(const AuctionRecord& record, const BidLog& log)
+{
+    // The page's current price reads like a buy-it-now price: digits with commas.
+    return log.Count() > 0 ? log[0].price : std::max<std::int64_t>(ParseBuyNow(record.currentPriceText), 0);
+}
+
+// The auctions whose titles may be kSimilarityThreshold similar to the key,
+// the likeliest first. Sharing s of the key's n trigrams, a title of m
+// trigrams is 2s / (n + m) similar, and m >= s, so it shares at least
+// n·t / (2 − t) of them (a third at 0.5): it holds one of any n − that + 1 of
+// them. Those taken are the rarest, since common words ("送料無料", "美品")
+// would bring in half the history without changing who passes; the titles
+// holding most of them come first. Counting them here is much cheaper than
+// the index's own ranking.
+std::vector<std::int64_t> Candidates(const SqliteDb& db, std::string_view key,
+                                     const std::vector<std::string>& grams, std::size_t limit)
+{
+    // The index has no trigram of a shorter title.
+    if (grams.empty() || QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())).size() < 3)
+        return {};
+
+    std::vector<std::pair<std::int64_t, const std::string*>> byCount;
+    SqliteStatement count(db, "SELECT docs FROM title_grams WHERE gram = ?1");
+    for (const std::string& gram : grams) {
+        count.Reset();
+        count.BindText(1, gram);
+        byCount.emplace_back(count.Step() == SQLITE_ROW ? count.ColumnInt64(0) : 0, &gram);
+    }
+    std::sort(byCount.begin(), byCount.end());
+    const double n = static_cast<double>(grams.size());
+    const auto needed = static_cast<std::size_t>(std::ceil(n * kSimilarityThreshold / (2 - kSimilarityThreshold) - 1e-9));
+    const std::size_t take = grams.size() - std::clamp<std::size_t>(needed, 1, grams.size()) + 1;
+
+    std::unordered_map<std::int64_t, int> shared;
+    SqliteStatement postings(db, "SELECT rowid FROM titles WHERE titles MATCH ?1");
+    for (std::size_t i = 0; i < take; ++i) {
+        if (byCount[i].first == 0)
+            continue;
+        postings.Reset();
+        // The keys hold letters and digits only: no quote to escape.
+        postings.BindText(1, '"' + *byCount[i].second + '"');
+        while (postings.Step() == SQLITE_ROW)
+            ++shared[postings.ColumnInt64(0)];
+    }
+    std::vector<std::pair<int, std::int64_t>> ranked;
+    ranked.reserve(shared.size());
+    for (const auto& [id, hits] : shared)
+        ranked.emplace_back(hits, id);
+    const std::size_t keep = std::min(limit, ranked.size());
+    // Among equals the later recorded, which mostly ended later.
+    std::partial_sort(ranked.begin(), ranked.begin() + static_cast<std::ptrdiff_t>(keep), ranked.end(),
+                      [](const auto& x, const auto& y) { return x > y; });
+    std::vector<std::int64_t> ids;
+    for (std::size_t i = 0; i < keep; ++i)
+        ids.push_back(ranked[i].second);
+    return ids;
+}
+
+// Takes the title of an auction into the index, or out of it.
+bool IndexTitle(const SqliteDb& db, std::int64_t id, std::string_view key, bool in)
+{
+    SqliteStatement change(db, in ? "INSERT INTO titles(rowid, key) VALUES(?1, ?2)" : "DELETE FROM titles WHERE rowid = ?1");
+    change.Bind(1, id);
+    if (in)
+        change.BindText(2, key);
+    if (change.Step() != SQLITE_DONE)
+        return false;
+    SqliteStatement count(db, in ? "INSERT INTO title_grams(gram, docs) VALUES(?1, 1)"
+                                   " ON CONFLICT(gram) DO UPDATE SET docs = docs + 1"
+                                 : "UPDATE title_grams SET docs = docs - 1 WHERE gram = ?1");
+    for (const std::string& gram : TitleTrigrams(key)) {
+        count.Reset();
+        count.BindText(1, gram);
+        if (count.Step() != SQLITE_DONE)
+            return false;
+    }
+    return true;
+}
+
+void AddError(std::vector<double>& errors, std::optional<std::int64_t> forecast, std::int64_t closing)
+{
+    if (forecast && closing > 0)
+        errors.push_back(std::abs(static_cast<double>(*forecast - closing)) / static_cast<double>(closing));
+}
+
+AccuracyCell Summarise(std::vector<double> errors)
+{
+    AccuracyCell cell;
+    cell.count = static_cast<int>(errors.size());
+    if (errors.empty())
+        return cell;
+    double sum = 0;
+    for (double e : errors)
+        sum += e;
+    cell.mean = sum / static_cast<double>(errors.size());
+    std::sort(errors.begin(), errors.end());
+    const std::size_t n = errors.size();
+    cell.median = n % 2 ? errors[n / 2] : (errors[n / 2 - 1] + errors[n / 2]) / 2;
+    return cell;
+}
+
+std::mutex gListenerLock;
+AnalysisRunListener gListener;
+
+} // namespace
+
+struct History::Impl {
+    SqliteDb db;                         // declared first: closed after the batch ends
+    std::optional<SqliteTransaction> batch;
+    bool batchOk = false;                // no record inside the batch failed
+};
+
+std::string HistoryPath()
+{
+    const std::string registry = RegistryPath();
+    if (registry.empty())
+        return {};
+    return (std::filesystem::path(registry).parent_path() / "history.db").string();
+}
+
+History::History() : impl_(std::make_unique<Impl>()) {}
+
+History::~History() = default;
+
+bool History::Open(const std::string& path)
+{
+    SqliteDb& db = impl_->db;
+    db.Close();
+    if (path.empty())
+        return false;
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    if (!db.OpenShared(path, kBusyMs))
+        return false;
+    if (UserVersion(db) != kSchemaVersion && !MakeSchema(db)) {
+        db.Close();
+        return false;
+    }
+    return true;
+}
+
+bool History::OpenToRead(const std::string& path)
+{
+    SqliteDb& db = impl_->db;
+    db.Close();
+    std::error_code ec;
+    if (path.empty() || !std::filesystem::is_regular_file(path, ec))
+        return false;
+    if (!db.Open(path, false, kBusyMs) || db.IsDamaged() || UserVersion(db) != kSchemaVersion) {
+        db.Close();
+        return false;
+    }
+    return true;
+}
+
+bool History::IsOpen() const
+{
+    return impl_->db.Handle() != nullptr;
+}
+
+bool History::Record(const AuctionRecord& record, const BidLog& log, const std::optional<Prediction>& prediction,
+                     int keiko, std::string_view address, std::time_t now)
+{
+    if (!IsOpen() || record.auctionId.empty())
+        return false;
+    SqliteDb& db = impl_->db;
+
+    const bool ended = prediction && prediction->ended;
+    // An auction that ended without a bid did not sell: no closing price.
+    const bool sold = ended && log.Count() >= 2;
+    const std::int64_t closing = sold ? log[0].price : 0;
+    const std::int64_t buyNow = ParseBuyNow(record.buyNowText);
+    const std::string key = TitleKey(record.title);
+    // Read before the write transaction, which stays short.
+    const std::optional<MarketOutlook> outlook =
+        prediction && !ended ? Outlook(record, log, prediction, now) : std::nullopt;
+
+    std::optional<SqliteTransaction> own;
+    if (impl_->batch) {
+        if (!impl_->batchOk)
+            return false;
+    } else {
+        own.emplace(db, SqliteTransaction::Immediate);
+        if (!own->Active())
+            return false;
+    }
+    // Inside a batch a failure spoils the whole batch.
+    bool stored = false;
+    struct Spoil {
+        History::Impl& impl;
+        bool& stored;
+        ~Spoil()
+        {
+            if (impl.batch && !stored)
+                impl.batchOk = false;
+        }
+    } spoil{*impl_, stored};
+
+    // The title as the index holds it, to take out.
+    std::optional<std::string> indexedKey;
+    {
+        SqliteStatement q(db, "SELECT t.key FROM auctions a JOIN titles t ON t.rowid = a.id WHERE a.auction_id = ?1");
+        q.Bind(1, record.auctionId);
+        if (q.Step() == SQLITE_ROW)
+            indexedKey = std::string(q.ColumnBytes(0));
+    }
+
+    SqliteStatement upsert(
+        db, "INSERT INTO auctions(auction_id, address, title, title_key, seller, start_text, end_text, start_time,"
+            " end_time, buy_now, bid_count_text, latest_price, ended, closing_price, first_seen, last_seen)"
+            " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?15)"
+            " ON CONFLICT(auction_id) DO UPDATE SET address = excluded.address, title = excluded.title,"
+            " title_key = excluded.title_key, seller = excluded.seller, start_text = excluded.start_text,"
+            " end_text = excluded.end_text, start_time = excluded.start_time, end_time = excluded.end_time,"
+            " buy_now = excluded.buy_now, bid_count_text = excluded.bid_count_text,"
+            " latest_price = excluded.latest_price, ended = excluded.ended,"
+            " closing_price = excluded.closing_price, last_seen = excluded.last_seen");
+    upsert.Bind(1, record.auctionId).Bind(2, address).Bind(3, record.title).BindText(4, key).Bind(5, record.sellerId);
+    upsert.Bind(6, record.startText).Bind(7, record.endText);
+    const std::optional<std::int64_t> start = StartTime(record, log, now);
+    BindIf(upsert, 8, start.has_value(), start.value_or(0));
+    BindIf(upsert, 9, prediction.has_value(), prediction ? prediction->endTime : 0);
+    BindIf(upsert, 10, buyNow >= 0, buyNow);
+    upsert.Bind(11, record.bidCountText).Bind(12, LatestPrice(record, log)).Bind(13, std::int64_t{ended});
+    BindIf(upsert, 14, sold, closing).Bind(15, std::int64_t{now});
+    if (upsert.Step() != SQLITE_DONE)
+        return false;
+
+    std::int64_t id = 0;
+    {
+        SqliteStatement q(db, "SELECT id FROM auctions WHERE auction_id = ?1");
+        q.Bind(1, record.auctionId);
+        if (q.Step() != SQLITE_ROW)
+            return false;
+        id = q.ColumnInt64(0);
+    }
+
+    SqliteStatement dropBids(db, "DELETE FROM bids WHERE auction = ?1");
+    dropBids.Bind(1, id);
+    if (dropBids.Step() != SQLITE_DONE)
+        return false;
+    SqliteStatement addBid(db, "INSERT INTO bids(auction, seq, time, price, date_text, bidder, mode)"
+                               " VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+    for (int i = 0; i < log.Count(); ++i) {
+        const BidRecord& bid = log[i];
+        addBid.Reset();
+        addBid.Bind(1, id).Bind(2, std::int64_t{i}).Bind(3, std::int64_t{bid.time}).Bind(4, std::int64_t{bid.price});
+        addBid.Bind(5, bid.dateText).Bind(6, bid.bidderId).Bind(7, bid.mode);
+        if (addBid.Step() != SQLITE_DONE)
+            return false;
+    }
+
+    if (prediction) {
+        SqliteStatement snap(db, "INSERT INTO forecasts(auction, time, tendency, forecast, confidence, latest_price,"
+                                 " elapsed, market_price, market_forecast) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+        snap.Bind(1, id).Bind(2, std::int64_t{now}).Bind(3, std::int64_t{keiko});
+        BindIf(snap, 4, !ended, prediction->forecast);
+        snap.Bind(5, std::int64_t{prediction->confidence}).Bind(6, LatestPrice(record, log));
+        snap.Bind(7, ElapsedShare(log, *prediction, now));
+        BindIf(snap, 8, outlook.has_value(), outlook ? outlook->market.price : 0);
+        BindIf(snap, 9, outlook && outlook->forecast, outlook ? outlook->forecast.value_or(0) : 0);
+        if (snap.Step() != SQLITE_DONE)
+            return false;
+    }
+
+    if (indexedKey && !IndexTitle(db, id, *indexedKey, false))
+        return false;
+    if (sold && !IndexTitle(db, id, key, true))
+        return false;
+    stored = !own || own->Commit();
+    return stored;
+}
+
+std::vector<SimilarAuction> History::Similar(std::string_view title, std::string_view excludeAuctionId,
+                                             std::size_t limit) const
+{
+    std::vector<SimilarAuction> found;
+    if (!IsOpen() || limit == 0)
+        return found;
+    const SqliteDb& db = impl_->db;
+    const std::string key = TitleKey(title);
+    if (key.empty())
+        return found;
+    const std::vector<std::string> grams = TitleTrigrams(key);
+    auto read = [&](SqliteStatement& q, bool exact) {
+        while (q.Step() == SQLITE_ROW) {
+            SimilarAuction a;
+            a.auctionId = q.ColumnBytes(0);
+            if (a.auctionId == excludeAuctionId)
+                continue;
+            const std::string_view candidateKey = q.ColumnBytes(5);
+            // The same titles came with the exact match, latest first.
+            if (!exact && candidateKey == key)
+                continue;
+            a.similarity = exact ? 1.0 : TrigramSimilarity(grams, TitleTrigrams(candidateKey));
+            if (a.similarity < kSimilarityThreshold)
+                continue;
+            a.title = q.ColumnBytes(1);
+            a.address = q.ColumnBytes(2);
+            a.closingPrice = q.ColumnInt64(3);
+            a.endTime = q.ColumnInt64(4);
+            found.push_back(std::move(a));
+        }
+    };
+    // Titles that fold alike rank by their end, which the candidates' count
+    // knows nothing of: they are taken apart, all of them in order.
+    SqliteStatement exact(db, "SELECT auction_id, title, address, closing_price, end_time, title_key FROM auctions"
+                              " WHERE title_key = ?1 AND closing_price IS NOT NULL"
+                              " ORDER BY end_time DESC, id DESC LIMIT ?2");
+    exact.BindText(1, key).Bind(2, static_cast<std::int64_t>(limit) + 1);
+    read(exact, true);
+    if (found.size() < limit) {
+        SqliteStatement row(db, "SELECT auction_id, title, address, closing_price, end_time, title_key FROM auctions"
+                                " WHERE id = ?1");
+        for (std::int64_t id : Candidates(db, key, grams, kCandidates)) {
+            row.Reset();
+            row.Bind(1, id);
+            read(row, false);
+        }
+    }
+    std::stable_sort(found.begin(), found.end(), [](const SimilarAuction& x, const SimilarAuction& y) {
+        return x.similarity != y.similarity ? x.similarity > y.similarity : x.endTime > y.endTime;
+    });
+    if (found.size() > limit)
+        found.resize(limit);
+    return found;
+}
+
+std::optional<MarketPrice> History::Market(std::string_view title, std::string_view excludeAuctionId) const
+{
+    return MarketFrom(Similar(title, excludeAuctionId, kMarketMaxCount));
+}
+
+std::optional<MarketOutlook> History::Outlook(const AuctionRecord& record, const BidLog& log,
+                                              const std::optional<Prediction>& prediction, std::time_t now) const
+{
+    std::optional<MarketPrice> market = Market(record.title, record.auctionId);
+    if (!market)
+        return std::nullopt;
+    MarketOutlook outlook;
+    if (prediction && !prediction->ended && log.Count() > 0) {
+        MarketForecastInput in;
+        in.seedForecast = prediction->forecast;
+        in.marketPrice = market->price;
+        for (const SimilarAuction& a : market->similar)
+            in.closingPrices.push_back(a.closingPrice);
+        in.currentPrice = log[0].price;
+        in.buyNow = ParseBuyNow(record.buyNowText);
+        in.elapsedShare = ElapsedShare(log, *prediction, now);
+        outlook.forecast = MarketAwareForecast(in);
+    }
+    outlook.market = std::move(*market);
+    return outlook;
+}
+
+std::vector<RecordedAuction> History::Auctions(std::size_t limit) const
+{
+    std::vector<RecordedAuction> list;
+    if (!IsOpen())
+        return list;
+    SqliteStatement q(impl_->db,
+                      "SELECT a.auction_id, a.address, a.title, a.end_text, a.end_time, a.ended, a.latest_price,"
+                      " a.closing_price, a.last_seen,"
+                      " (SELECT forecast FROM forecasts f WHERE f.auction = a.id AND f.forecast IS NOT NULL"
+                      "  ORDER BY f.time DESC, f.id DESC LIMIT 1),"
+                      " (SELECT market_forecast FROM forecasts f WHERE f.auction = a.id AND f.forecast IS NOT NULL"
+                      "  ORDER BY f.time DESC, f.id DESC LIMIT 1)"
+                      " FROM auctions a ORDER BY a.last_seen DESC, a.id DESC LIMIT ?1");
+    q.Bind(1, static_cast<std::int64_t>(std::min<std::size_t>(limit, INT64_MAX)));
+    while (q.Step() == SQLITE_ROW) {
+        RecordedAuction a;
+        a.auctionId = q.ColumnBytes(0);
+        a.address = q.ColumnBytes(1);
+        a.title = q.ColumnBytes(2);
+        a.endText = q.ColumnBytes(3);
+        a.endTime = q.ColumnInt64(4);
+        a.ended = q.ColumnInt64(5) != 0;
+        a.latestPrice = q.ColumnInt64(6);
+        a.closingPrice = OptionalInt(q, 7);
+        a.lastSeen = q.ColumnInt64(8);
+        a.lastForecast = OptionalInt(q, 9);
+        a.lastMarketForecast = OptionalInt(q, 10);
+        if (a.closingPrice && *a.closingPrice > 0) {
+            const double closing = static_cast<double>(*a.closingPrice);
+            if (a.lastForecast)
+                a.lastForecastError = std::abs(static_cast<double>(*a.lastForecast) - closing) / closing;
+            if (a.lastMarketForecast)
+                a.lastMarketForecastError = std::abs(static_cast<double>(*a.lastMarketForecast) - closing) / closing;
+        }
+        list.push_back(std::move(a));
+    }
+    return list;
+}
+
+Accuracy History::ForecastAccuracy() const
+{
+    std::vector<double> seed[3][4];
+    std::vector<double> market[4];
+    if (IsOpen()) {
+        SqliteStatement q(impl_->db, "SELECT f.tendency, f.elapsed, f.forecast, f.market_forecast, a.closing_price"
+                                     " FROM forecasts f JOIN auctions a ON a.id = f.auction"
+                                     " WHERE a.closing_price IS NOT NULL AND f.forecast IS NOT NULL");
+        while (q.Step() == SQLITE_ROW) {
+            const std::int64_t keiko = q.ColumnInt64(0);
+            const int tendency = keiko == 0 ? 0 : keiko == 1 ? 1 : 2;
+            const int quarter = std::clamp(static_cast<int>(q.ColumnDouble(1) * 4), 0, 3);
+            const std::int64_t closing = q.ColumnInt64(4);
+            AddError(seed[tendency][quarter], OptionalInt(q, 2), closing);
+            AddError(market[quarter], OptionalInt(q, 3), closing);
+        }
+    }
+    Accuracy accuracy;
+    for (int quarter = 0; quarter < 4; ++quarter) {
+        for (int tendency = 0; tendency < 3; ++tendency)
+            accuracy.seed[tendency][quarter] = Summarise(std::move(seed[tendency][quarter]));
+        accuracy.market[quarter] = Summarise(std::move(market[quarter]));
+    }
+    return accuracy;
+}
+
+bool History::Clear()
+{
+    if (!IsOpen())
+        return false;
+    SqliteDb& db = impl_->db;
+    SqliteTransaction tx(db, SqliteTransaction::Immediate);
+    return tx.Active()
+           && db.Exec("DELETE FROM forecasts; DELETE FROM bids; DELETE FROM titles; DELETE FROM title_grams;"
+                      " DELETE FROM auctions;")
+           && tx.Commit();
+}
+
+History::Batch::Batch(History& history) : history_(history)
+{
+    Impl& impl = *history_.impl_;
+    if (!history_.IsOpen() || impl.batch)
+        return;
+    impl.batch.emplace(impl.db, SqliteTransaction::Immediate);
+    impl.batchOk = impl.batch->Active();
+    owns_ = true;
+}
+
+History::Batch::~Batch()
+{
+    if (owns_)
+        history_.impl_->batch.reset();
+}
+
+bool History::Batch::Commit()
+{
+    Impl& impl = *history_.impl_;
+    if (!owns_)
+        return impl.batch && impl.batchOk;
+    const bool stored = impl.batch && impl.batchOk && impl.batch->Commit();
+    impl.batch.reset();
+    owns_ = false;
+    return stored;
+}
+
+void RecordAnalysisRun(const AuctionRecord& record, const BidLog& log, std::string_view address,
+                       std::time_t now) noexcept
+{
+    try {
+        History history;
+        if (history.Open()) {
+            const int keiko = StoredTendency();
+            history.Record(record, log, PredictFromRecords(record, log, now, keiko), keiko, address, now);
+        }
+    } catch (...) {
+        // The run has shown its results; the history only misses this one.
+    }
+    try {
+        AnalysisRunListener listener;
+        {
+            std::lock_guard guard(gListenerLock);
+            listener = gListener;
+        }
+        if (listener)
+            listener(record, log, now);
+    } catch (...) {
+    }
+}
+
+void SetAnalysisRunListener(AnalysisRunListener listener)
+{
+    std::lock_guard guard(gListenerLock);
+    gListener = std::move(listener);
+}

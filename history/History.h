@@ -1,0 +1,136 @@
+// The auction history: every auction an analysis has read, its bids, the
+// forecasts made for it and, once it ended, its closing price. Kept in an
+// SQLite file of its own beside the settings store, shared by every running
+// copy of the program.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analysis/BidHistory.h"
+#include "analysis/Prediction.h"
+#include "history/Market.h"
+
+// history.db in the settings store's folder; empty when there is no home.
+std::string HistoryPath();
+
+// The market view of one auction: its market price, with the forecast that
+// weighs it, for a running auction.
+struct MarketOutlook {
+    MarketPrice market;
+    std::optional<std::int64_t> forecast; // the market-aware forecast; none once ended
+};
+
+// One recorded auction as the history lists it.
+struct RecordedAuction {
+    std::string auctionId;  // Shift_JIS
+    std::string address;
+    std::string title;      // Shift_JIS
+    std::string endText;    // as the page writes it
+    std::int64_t endTime = 0;
+    bool ended = false;
+    std::int64_t latestPrice = 0;              // the closing price once ended
+    std::optional<std::int64_t> closingPrice;  // ended with at least one bid
+    std::optional<std::int64_t> lastForecast;  // the last forecast recorded while running
+    std::optional<std::int64_t> lastMarketForecast;
+    std::optional<double> lastForecastError;   // |forecast − closing| / closing, once closed
+    std::optional<double> lastMarketForecastError;
+    std::int64_t lastSeen = 0;                 // the clock of the last recording
+};
+
+// Mean and median absolute error (fractions of the closing price) of the
+// forecasts recorded in one quarter of their auctions' time.
+struct AccuracyCell {
+    int count = 0;
+    double mean = 0;
+    double median = 0;
+};
+
+struct Accuracy {
+    AccuracyCell seed[3][4]; // [tendency 0 low, 1 middle, 2 high][quarter 0–25 … 75–100 %]
+    AccuracyCell market[4];  // the market-aware forecasts, by quarter
+};
+
+// A connection to the history. Every operation fails quietly (false or
+// nothing): a history that cannot be read or written never stops a run.
+class History {
+public:
+    History();
+    ~History();
+    History(const History&) = delete;
+    History& operator=(const History&) = delete;
+
+    // Opens the file, making it (and its folder) when missing. A damaged file
+    // is set aside as "<path>.damaged" and a new one started.
+    bool Open(const std::string& path = HistoryPath());
+    // Opens an existing history for reading only: nothing is made or changed.
+    bool OpenToRead(const std::string& path = HistoryPath());
+    bool IsOpen() const;
+
+    // Records one analysis in one short transaction: the auction, its bids
+    // (replacing those recorded before), and a snapshot of the forecast; an
+    // ended auction gets its closing price. Nothing without an auction ID.
+    bool Record(const AuctionRecord& record, const BidLog& log, const std::optional<Prediction>& prediction,
+                int keiko, std::string_view address, std::time_t now);
+
+    // Ended auctions with a closing price, other than excludeAuctionId, at
+    // least kSimilarityThreshold similar to the title: most similar first,
+    // the latest ended first among equals.
+    std::vector<SimilarAuction> Similar(std::string_view title, std::string_view excludeAuctionId = {},
+                                        std::size_t limit = kMarketMaxCount) const;
+
+    // The market price for a title; nothing from too few similar auctions.
+    std::optional<MarketPrice> Market(std::string_view title, std::string_view excludeAuctionId = {}) const;
+
+    // The market price of the analysed auction and, while it runs, the
+    // market-aware forecast. Nothing without a market price.
+    std::optional<MarketOutlook> Outlook(const AuctionRecord& record, const BidLog& log,
+                                         const std::optional<Prediction>& prediction, std::time_t now) const;
+
+    // The recorded auctions, the latest recorded first.
+    std::vector<RecordedAuction> Auctions(std::size_t limit = 1000) const;
+
+    // The accuracy of the forecasts recorded for auctions that have closed.
+    Accuracy ForecastAccuracy() const;
+
+    // Empties the history.
+    bool Clear();
+
+    // Makes the records of its lifetime one transaction, for recording many
+    // auctions at once (a sample set, a benchmark): all are stored or none.
+    // It holds the write lock throughout.
+    class Batch {
+    public:
+        explicit Batch(History& history);
+        ~Batch(); // rolls back unless committed
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+        bool Commit();
+
+    private:
+        History& history_;
+        bool owns_ = false; // false inside another batch, which it joins
+    };
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+// The analysis run's hook: records the run in the history beside the
+// settings store, with the stored tendency. Never throws; a failure is
+// silent, as the settings store's are.
+void RecordAnalysisRun(const AuctionRecord& record, const BidLog& log, std::string_view address,
+                       std::time_t now) noexcept;
+
+// Told after every RecordAnalysisRun, whether it was stored or not (the
+// history window refreshes). One listener; an empty function removes it.
+using AnalysisRunListener = std::function<void(const AuctionRecord&, const BidLog&, std::time_t now)>;
+void SetAnalysisRunListener(AnalysisRunListener listener);

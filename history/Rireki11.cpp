@@ -1,0 +1,220 @@
+#include "history/Rireki11.h"
+
+#include <QDateTime>
+#include <QHeaderView>
+#include <QLocale>
+#include <QUrl>
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/Prediction.h"
+#include "app/Text.h"
+#include "history/History.h"
+#include "ui/Browser.h"
+#include "ui/Dialogs.h"
+#include "ui/Sjis.h"
+
+TForm11* Form11 = nullptr;
+
+namespace {
+
+QString U(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+void SetCell(StringGrid* grid, int col, int row, const QString& text)
+{
+    grid->SetCell(col, row, SjisStr(text));
+}
+
+QString Yen(std::int64_t value)
+{
+    return GroupedNumber(value, QLocale()) + U("円");
+}
+
+QString DateText(std::int64_t time)
+{
+    return QDateTime::fromSecsSinceEpoch(time).toString(QStringLiteral("yyyy/MM/dd HH:mm"));
+}
+
+QString Percent(double fraction)
+{
+    return QString::number(fraction * 100, 'f', 1) + QLatin1Char('%');
+}
+
+// Header row and column widths; the first column takes what the window gives.
+void SetUpGrid(StringGrid* grid, const std::vector<const char*>& captions, std::initializer_list<int> widths)
+{
+    grid->SetColCount(static_cast<int>(captions.size()));
+    grid->SetFixedCols(0);
+    grid->SetRowCount(2);
+    grid->SetFixedRows(1);
+    grid->SetDefaultRowHeight(18);
+    grid->SetColWidths(widths);
+    grid->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int col = 0; col < grid->ColCount(); ++col)
+        SetCell(grid, col, 0, U(captions[col]));
+}
+
+// Rows below the header for count entries (one empty row when there are none).
+void SetBodyRows(StringGrid* grid, std::size_t count)
+{
+    grid->SetRowCount(1 + std::max<int>(1, static_cast<int>(count)));
+    grid->SetFixedRows(1);
+    for (int col = 0; col < grid->ColCount(); ++col)
+        SetCell(grid, col, 1, QString());
+}
+
+QString AccuracyText(const AccuracyCell& cell)
+{
+    if (cell.count == 0)
+        return U("－");
+    return U("%1／%2（%3件）").arg(Percent(cell.mean), Percent(cell.median)).arg(cell.count);
+}
+
+} // namespace
+
+TForm11::TForm11(QWidget* parent) : TFormBase(parent, FormPosition::ScreenCenter)
+{
+    ui.setupUi(this);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
+                   | Qt::WindowCloseButtonHint);
+    resize(840, 640);
+
+    SetUpGrid(ui.StringGrid1, {"商品名", "落札価格", "終了日時", "類似度"}, {420, 100, 130, 70});
+    SetUpGrid(ui.StringGrid2, {"商品名", "終了日時", "状態", "価格", "最終予測", "誤差", "相場加味予測", "誤差"},
+              {260, 120, 50, 90, 90, 60, 90, 60});
+    SetUpGrid(ui.StringGrid3, {"予測傾向", "経過 0〜25%", "25〜50%", "50〜75%", "75〜100%"}, {150, 150, 150, 150, 150});
+    ui.StringGrid3->SetRowCount(5);
+    ui.StringGrid3->SetFixedCols(1);
+    ui.StringGrid3->setSelectionMode(QAbstractItemView::NoSelection);
+    ui.StringGrid3->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    const char* kinds[] = {"控えめ（安め）", "無難（ふつう）", "辛め（高め）", "相場を加味"};
+    for (int row = 1; row <= 4; ++row)
+        SetCell(ui.StringGrid3, 0, row, U(kinds[row - 1]));
+
+    connect(ui.BitBtn1, &QPushButton::clicked, this, &TForm11::BitBtn1Click);
+    connect(ui.BitBtn2, &QPushButton::clicked, this, &QWidget::close);
+    connect(ui.StringGrid1, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { StringGrid1DblClick(row); });
+    connect(ui.StringGrid2, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { StringGrid2DblClick(row); });
+
+    SetAnalysisRunListener(
+        [this](const AuctionRecord& record, const BidLog& log, std::time_t now) { AnalysisRecorded(record, log, now); });
+}
+
+TForm11::~TForm11()
+{
+    SetAnalysisRunListener({});
+}
+
+void TForm11::FormShow()
+{
+    ShowHistory();
+}
+
+void TForm11::AnalysisRecorded(const AuctionRecord& record, const BidLog& log, std::time_t now)
+{
+    current_ = Current{record, log, now};
+    if (isVisible())
+        ShowHistory();
+}
+
+void TForm11::ShowHistory()
+{
+    History history;
+    history.Open(); // a history that cannot be opened shows as an empty one
+    const QLocale locale;
+
+    // The current auction and its market.
+    std::optional<MarketOutlook> outlook;
+    if (current_) {
+        const std::optional<Prediction> prediction =
+            PredictFromRecords(current_->record, current_->log, current_->now, StoredTendency());
+        outlook = history.Outlook(current_->record, current_->log, prediction, current_->now);
+        ui.Label2->setText(current_->record.title.empty() ? U("（未取得）") : QStr(current_->record.title));
+        ui.Label6->setText(current_->log.Count() > 0 ? YenText(current_->log[0].price, locale) : U("（未取得）"));
+    } else {
+        ui.Label2->setText(U("（未取得）"));
+        ui.Label6->setText(U("（未取得）"));
+    }
+    similarAddresses_.clear();
+    if (outlook) {
+        const MarketPrice& market = outlook->market;
+        ui.Label4->setText(YenText(market.price, locale));
+        ui.Label8->setText(outlook->forecast ? YenText(*outlook->forecast, locale) : U("（終了）"));
+        ui.Label10->setText(U("似た商品 %1 件の落札価格の中央値（%2〜%3）")
+                                .arg(market.count)
+                                .arg(Yen(market.low), Yen(market.high)));
+    } else {
+        ui.Label4->setText(U("（データなし）"));
+        ui.Label8->setText(U("（未予測）"));
+        ui.Label10->setText(U("（似たオークションの記録が足りません）"));
+    }
+    const std::vector<SimilarAuction> similar = outlook ? outlook->market.similar : std::vector<SimilarAuction>{};
+    SetBodyRows(ui.StringGrid1, similar.size());
+    for (std::size_t i = 0; i < similar.size(); ++i) {
+        const int row = static_cast<int>(i) + 1;
+        ui.StringGrid1->SetCell(0, row, similar[i].title);
+        SetCell(ui.StringGrid1, 1, row, Yen(similar[i].closingPrice));
+        SetCell(ui.StringGrid1, 2, row, DateText(similar[i].endTime));
+        SetCell(ui.StringGrid1, 3, row, QString::number(std::lround(similar[i].similarity * 100)) + QLatin1Char('%'));
+        similarAddresses_.push_back(similar[i].address);
+    }
+
+    // Every recorded auction.
+    const std::vector<RecordedAuction> auctions = history.Auctions();
+    recordedAddresses_.clear();
+    SetBodyRows(ui.StringGrid2, auctions.size());
+    for (std::size_t i = 0; i < auctions.size(); ++i) {
+        const RecordedAuction& a = auctions[i];
+        const int row = static_cast<int>(i) + 1;
+        ui.StringGrid2->SetCell(0, row, a.title);
+        if (a.endTime != 0)
+            SetCell(ui.StringGrid2, 1, row, DateText(a.endTime));
+        else
+            ui.StringGrid2->SetCell(1, row, a.endText);
+        SetCell(ui.StringGrid2, 2, row, a.ended ? U("終了") : U("開催中"));
+        SetCell(ui.StringGrid2, 3, row, Yen(a.closingPrice.value_or(a.latestPrice)));
+        SetCell(ui.StringGrid2, 4, row, a.lastForecast ? Yen(*a.lastForecast) : QString());
+        SetCell(ui.StringGrid2, 5, row, a.lastForecastError ? Percent(*a.lastForecastError) : QString());
+        SetCell(ui.StringGrid2, 6, row, a.lastMarketForecast ? Yen(*a.lastMarketForecast) : QString());
+        SetCell(ui.StringGrid2, 7, row, a.lastMarketForecastError ? Percent(*a.lastMarketForecastError) : QString());
+        recordedAddresses_.push_back(a.address);
+    }
+
+    // The user's own accuracy, by tendency and by share of the auction time.
+    const Accuracy accuracy = history.ForecastAccuracy();
+    for (int quarter = 0; quarter < 4; ++quarter) {
+        for (int keiko = 0; keiko < 3; ++keiko)
+            SetCell(ui.StringGrid3, quarter + 1, keiko + 1, AccuracyText(accuracy.seed[keiko][quarter]));
+        SetCell(ui.StringGrid3, quarter + 1, 4, AccuracyText(accuracy.market[quarter]));
+    }
+}
+
+void TForm11::BitBtn1Click()
+{
+    if (MessageBox(this, SJ("落札履歴をすべて消去しますか？"), SJ("メッセージ"), MB_YESNO | MB_ICONINFORMATION) != IDYES)
+        return;
+    History history;
+    if (history.Open())
+        history.Clear();
+    ShowHistory();
+}
+
+static void OpenRow(const std::vector<std::string>& addresses, int row)
+{
+    // Row 0 is the header.
+    if (row >= 1 && static_cast<std::size_t>(row) <= addresses.size() && !addresses[row - 1].empty())
+        OpenUrl(QUrl(QString::fromStdString(addresses[row - 1])));
+}
+
+void TForm11::StringGrid1DblClick(int row)
+{
+    OpenRow(similarAddresses_, row);
+}
+
+void TForm11::StringGrid2DblClick(int row)
+{
+    OpenRow(recordedAddresses_, row);
+}

@@ -1,0 +1,46 @@
+// The history window: the market price of the current auction, every
+// recorded auction and how well the user's forecasts did.
+#pragma once
+
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/BidHistory.h"
+#include "ui/Form.h"
+#include "ui_Rireki11.h"
+
+class TForm11 : public TFormBase {
+    Q_OBJECT
+public:
+    explicit TForm11(QWidget* parent = nullptr);
+    ~TForm11() override;
+
+    Ui::TForm11 ui;
+
+    // Reads the history afresh into every control.
+    void ShowHistory();
+
+protected:
+    void FormShow() override;
+
+private:
+    // After each analysis run: the run's auction becomes the current one.
+    void AnalysisRecorded(const AuctionRecord& record, const BidLog& log, std::time_t now);
+    void BitBtn1Click();
+    void StringGrid1DblClick(int row);
+    void StringGrid2DblClick(int row);
+
+    struct Current {
+        AuctionRecord record;
+        BidLog log;
+        std::time_t now = 0;
+    };
+    std::optional<Current> current_;
+    // The page addresses behind the rows of the two auction grids.
+    std::vector<std::string> similarAddresses_;
+    std::vector<std::string> recordedAddresses_;
+};
+
+extern TForm11* Form11;

@@ -1,0 +1,305 @@
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "app/Text.h"
+#include "history/History.h"
+#include "tests/app/ChildProcess.h"
+#include "tests/support/Sandbox.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::time_t kStart = 1'700'000'000;
+constexpr std::time_t kDay = 86'400;
+
+// One analysed auction: started at kStart, ends a day later, one bid per
+// price after the start row.
+struct Analysed {
+    AuctionRecord record;
+    BidLog log;
+    std::optional<Prediction> prediction;
+
+    Analysed(std::string_view id, std::string_view utf8Title, std::vector<std::int32_t> prices, bool ended,
+        std::int64_t forecast = 0, std::time_t end = kStart + kDay)
+    {
+        record.auctionId = id;
+        record.title = SjisFromUtf8(utf8Title);
+        record.endText = std::string(SJ("12月1日 10時00分"));
+        for (std::size_t i = prices.size(); i-- > 0;) {
+            BidRecord bid;
+            bid.time = static_cast<std::int32_t>(kStart + static_cast<std::time_t>(i) * 600);
+            bid.price = prices[i];
+            bid.bidderId = i == 0 ? std::string(SJ("オークション開始。")) : "bidder" + std::to_string(i);
+            log.Add(bid);
+        }
+        Prediction p;
+        p.ended = ended;
+        p.forecast = ended ? 0 : forecast;
+        p.confidence = ended ? 100 : 50;
+        p.endTime = end;
+        prediction = p;
+    }
+};
+
+// The clock of a run at that share of the auction time.
+std::time_t At(double share)
+{
+    return kStart + static_cast<std::time_t>(share * kDay);
+}
+
+bool RecordRun(History& history, const Analysed& run, std::time_t now, int keiko = 1)
+{
+    return history.Record(run.record, run.log, run.prediction, keiko, "http://page.test/jp/auction/x", now);
+}
+
+class HistoryTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(history.Open()); }
+    History history;
+};
+
+} // namespace
+
+TEST(TitleSimilarityTest, NearVariantsPassTheThresholdAndOtherItemsDoNot)
+{
+    EXPECT_EQ(TitleKey(SjisFromUtf8("【新品】ＮＩＮＴＥＮＤＯ　Switch ﾈｵﾝ／本体")), "新品nintendoswitchネオン本体");
+    const std::string query = TitleKey(SjisFromUtf8("【新品未開封】Nintendo Switch 本体 ネオンブルー/ネオンレッド"));
+    const struct {
+        const char* title;
+        bool similar;
+    } cases[] = {
+        {"Nintendo Switch 本体 ネオンブルー ネオンレッド 新品未開封", true},
+        {"ＮＩＮＴＥＮＤＯ ＳＷＩＴＣＨ 本体 ネオンブルー・ネオンレッド【新品】", true},
+        {"★美品★ニンテンドースイッチ本体 Nintendo Switch ネオンブルー/ネオンレッド 付属品完備", true},
+        {"新品 未開封 Nintendo Switch 本体 ネオン 送料無料", true},
+        {"Nintendo Switch Lite 本体 ターコイズ", false},
+        {"Nintendo Switch Proコントローラー 純正", false},
+        {"ネオンサイン 看板 LED ブルー レッド", false},
+        {"SONY ワイヤレスヘッドホン WH-1000XM4 ブラック", false},
+    };
+    for (const auto& c : cases) {
+        const double s = TitleSimilarity(query, TitleKey(SjisFromUtf8(c.title)));
+        EXPECT_EQ(s >= kSimilarityThreshold, c.similar) << c.title << " " << s;
+    }
+    EXPECT_EQ(TitleSimilarity(query, query), 1.0);
+    EXPECT_EQ(TitleSimilarity(query, ""), 0.0);
+}
+
+TEST(MarketTest, MedianOfTheMostSimilarAboveTheThreshold)
+{
+    auto ranked = [](std::vector<std::pair<double, std::int64_t>> items) {
+        std::vector<SimilarAuction> out;
+        for (auto [similarity, price] : items)
+            out.push_back({"id" + std::to_string(out.size()), "t", "", price, 0, similarity});
+        return out;
+    };
+    EXPECT_FALSE(MarketFrom(ranked({{0.9, 100}, {0.8, 200}})));
+    EXPECT_FALSE(MarketFrom(ranked({{0.9, 100}, {0.8, 200}, {0.49, 300}}))) << "below the threshold counts not";
+
+    const std::optional<MarketPrice> odd = MarketFrom(ranked({{0.9, 300}, {0.8, 100}, {0.7, 200}, {0.3, 900}}));
+    ASSERT_TRUE(odd);
+    EXPECT_EQ(odd->price, 200);
+    EXPECT_EQ(odd->count, 3);
+    EXPECT_EQ(odd->low, 100);
+    EXPECT_EQ(odd->high, 300);
+    EXPECT_EQ(odd->similar.size(), 3u);
+
+    EXPECT_EQ(MarketFrom(ranked({{1, 100}, {1, 200}, {1, 301}, {1, 1000}}))->price, 250);
+
+    std::vector<std::pair<double, std::int64_t>> many(kMarketMaxCount, {0.9, 1000});
+    many.push_back({0.8, 1});
+    many.push_back({0.8, 1});
+    const std::optional<MarketPrice> capped = MarketFrom(ranked(many));
+    EXPECT_EQ(capped->count, static_cast<int>(kMarketMaxCount)) << "only the most similar";
+    EXPECT_EQ(capped->low, 1000);
+}
+
+TEST(MarketTest, MarketAwareForecastStaysBetweenTheCurrentPriceAndBuyItNow)
+{
+    const std::vector<std::int64_t> market{9000, 10000, 11000};
+    const struct {
+        std::int64_t seed, current, buyNow;
+        double share;
+        std::int64_t expected;
+        const char* why;
+    } cases[] = {
+        {8000, 3000, -1, 0.5, 10000, "the market"},
+        {8000, 15000, -1, 0.5, 15000, "never below the current price"},
+        {8000, 3000, 9500, 0.5, 9500, "capped at buy-it-now"},
+        {1000, 1000, -1, 0.5, 2500, "a course far below the market holds it down"},
+        {1000, 1000, -1, 1.0, 1000, "to the seed forecast at the end"},
+        {12000, 10500, -1, 0.9, 10500, "sales below the current price count at it"},
+    };
+    for (const auto& c : cases) {
+        MarketForecastInput in;
+        in.seedForecast = c.seed;
+        in.marketPrice = 10000;
+        in.closingPrices = market;
+        in.currentPrice = c.current;
+        in.buyNow = c.buyNow;
+        in.elapsedShare = c.share;
+        EXPECT_EQ(MarketAwareForecast(in), c.expected) << c.why;
+    }
+}
+
+TEST_F(HistoryTest, RecordsAndReRecordsAnAuction)
+{
+    EXPECT_EQ(HistoryPath(), sandbox::ConfigHome() + "/quillmere/mirelo/history.db");
+    EXPECT_TRUE(fs::exists(HistoryPath()));
+
+    Analysed first("a1", "セイコー 腕時計", {1000, 1200, 1500}, false, 3000);
+    ASSERT_TRUE(RecordRun(history, first, At(0.3)));
+    Analysed second("a1", "セイコー 腕時計 限定", {1000, 1200}, false, 2000);
+    ASSERT_TRUE(RecordRun(history, second, At(0.6)));
+
+    const std::vector<RecordedAuction> list = history.Auctions();
+    ASSERT_EQ(list.size(), 1u) << "one auction, recorded twice";
+    EXPECT_EQ(list[0].title, SjisFromUtf8("セイコー 腕時計 限定"));
+    EXPECT_EQ(list[0].latestPrice, 1200) << "the bids replaced";
+    EXPECT_EQ(list[0].lastForecast, 2000);
+    EXPECT_FALSE(list[0].ended);
+    EXPECT_FALSE(list[0].closingPrice);
+    EXPECT_FALSE(list[0].lastForecastError);
+
+    Analysed noId = first;
+    noId.record.auctionId.clear();
+    EXPECT_FALSE(RecordRun(history, noId, At(0.5)));
+    EXPECT_EQ(history.Auctions().size(), 1u);
+
+    EXPECT_TRUE(history.Clear());
+    EXPECT_TRUE(history.Auctions().empty());
+
+    // A batch stores all its records or none.
+    {
+        History::Batch batch(history);
+        EXPECT_TRUE(RecordRun(history, first, At(0.3)));
+    }
+    EXPECT_TRUE(history.Auctions().empty());
+    History::Batch batch(history);
+    EXPECT_TRUE(RecordRun(history, first, At(0.3)));
+    EXPECT_TRUE(RecordRun(history, Analysed("a2", "腕時計", {100}, false, 100), At(0.3)));
+    EXPECT_TRUE(batch.Commit());
+    EXPECT_EQ(history.Auctions().size(), 2u);
+}
+
+TEST_F(HistoryTest, EndedAuctionsGiveTheMarketPriceAndTheAccuracy)
+{
+    // Forecasts made while it ran, at 30 % and at 60 %, then the close.
+    Analysed running("b0", "SEIKO プレザージュ SARX035 腕時計", {5000, 8000}, false, 16000);
+    ASSERT_TRUE(RecordRun(history, running, At(0.3), 0));
+    ASSERT_TRUE(RecordRun(history, running, At(0.6), 0));
+    ASSERT_TRUE(RecordRun(history, Analysed("b0", "SEIKO プレザージュ SARX035 腕時計", {5000, 8000, 10000}, true),
+                          At(1.5)));
+    RecordedAuction closed = history.Auctions()[0];
+    EXPECT_EQ(closed.closingPrice, 10000) << "the latest bid";
+    EXPECT_NEAR(*closed.lastForecastError, 0.6, 1e-9);
+    const Accuracy accuracy = history.ForecastAccuracy();
+    EXPECT_EQ(accuracy.seed[0][1].count, 1);
+    EXPECT_EQ(accuracy.seed[0][2].count, 1);
+    EXPECT_NEAR(accuracy.seed[0][2].median, 0.6, 1e-9);
+    EXPECT_EQ(accuracy.seed[1][2].count, 0);
+
+    ASSERT_TRUE(RecordRun(history, Analysed("b1", "セイコー プレザージュ SARX035 腕時計 美品", {5000, 12000}, true), At(2)));
+    ASSERT_TRUE(RecordRun(history, Analysed("b2", "unsold: SEIKO プレザージュ SARX035", {5000}, true), At(2)));
+    ASSERT_TRUE(RecordRun(history, Analysed("b3", "CASIO G-SHOCK 腕時計 DW-5600", {5000, 7000}, true), At(2)));
+    const std::string title = SjisFromUtf8("【美品】SEIKO プレザージュ SARX035 腕時計 メンズ");
+    EXPECT_FALSE(history.Market(title)) << "two similar sales are too few";
+
+    ASSERT_TRUE(RecordRun(history, Analysed("b4", "SEIKO プレザージュ SARX035 腕時計", {5000, 14000}, true, 0, At(2)),
+                          At(3)));
+    const std::vector<SimilarAuction> similar = history.Similar(title);
+    ASSERT_EQ(similar.size(), 3u) << "neither the unsold auction nor the other item";
+    EXPECT_EQ(similar[0].auctionId, "b4") << "the latest first among equal titles";
+    EXPECT_EQ(similar[1].auctionId, "b0");
+    EXPECT_GT(similar[1].similarity, similar[2].similarity);
+    const std::optional<MarketPrice> market = history.Market(title);
+    ASSERT_TRUE(market);
+    EXPECT_EQ(market->price, 12000);
+    EXPECT_EQ(history.Similar(title, "b4").size(), 2u) << "the auction itself is left out";
+
+    Analysed current("c1", "【美品】SEIKO プレザージュ SARX035 腕時計 メンズ", {5000, 6000}, false, 9000);
+    const std::optional<MarketOutlook> outlook = history.Outlook(current.record, current.log, current.prediction,
+                                                                 At(0.5));
+    ASSERT_TRUE(outlook);
+    EXPECT_EQ(outlook->market.price, 12000);
+    EXPECT_EQ(outlook->forecast, 12000);
+
+    // A title read anew is searched anew.
+    ASSERT_TRUE(RecordRun(history, Analysed("b3", "SEIKO プレザージュ SARX035 腕時計 中古", {5000, 7000}, true), At(3)));
+    EXPECT_EQ(history.Similar(title).size(), 4u);
+    EXPECT_TRUE(history.Similar(SjisFromUtf8("CASIO G-SHOCK 腕時計 DW-5600")).empty());
+}
+
+TEST_F(HistoryTest, TitlesOfAnyBytesAreStoredAndSearched)
+{
+    const std::string titles[] = {std::string("\x82", 1), std::string("\x00\xff\x81\x40\xa0", 5), "", "??",
+                                  std::string(255, '\x88'), "\"a OR b\" NEAR( *"};
+    int n = 0;
+    for (const std::string& title : titles) {
+        Analysed run("x" + std::to_string(n), "", {100, 200}, true);
+        run.record.title = title;
+        EXPECT_TRUE(RecordRun(history, run, At(2))) << n;
+        EXPECT_NO_THROW(history.Similar(title)) << n;
+        ++n;
+    }
+    EXPECT_EQ(history.Auctions()[0].title, titles[5]);
+    EXPECT_EQ(history.Similar(titles[5]).size(), 1u) << "search words are the title's, not a query";
+}
+
+TEST(HistoryStoreTest, ADamagedFileIsSetAsideAndANewOneStarted)
+{
+    sandbox::WriteFile(HistoryPath(), std::string(4096, 'x'));
+    History history;
+    ASSERT_TRUE(history.Open());
+    EXPECT_TRUE(RecordRun(history, Analysed("d1", "腕時計", {100, 200}, false, 300), At(0.5)));
+    EXPECT_EQ(sandbox::ReadFile(HistoryPath() + ".damaged"), std::string(4096, 'x'));
+
+    History reader;
+    EXPECT_TRUE(reader.OpenToRead());
+    EXPECT_EQ(reader.Auctions().size(), 1u);
+    EXPECT_FALSE(reader.OpenToRead(sandbox::Dir() + "/absent.db"));
+    EXPECT_FALSE(fs::exists(sandbox::Dir() + "/absent.db")) << "reading makes nothing";
+}
+
+TEST(HistoryStoreTest, TheAnalysisHookRecordsAndTellsTheListener)
+{
+    Analysed run("h1", "腕時計", {100, 200}, false, 300);
+    int told = 0;
+    SetAnalysisRunListener([&](const AuctionRecord& record, const BidLog&, std::time_t) {
+        told += record.auctionId == "h1";
+        throw std::runtime_error("a listener's fault stays with it");
+    });
+    RecordAnalysisRun(run.record, run.log, "http://page.test/jp/auction/h1", At(0.5));
+    SetAnalysisRunListener({});
+    EXPECT_EQ(told, 1);
+    History history;
+    ASSERT_TRUE(history.OpenToRead());
+    ASSERT_EQ(history.Auctions().size(), 1u);
+    EXPECT_EQ(history.Auctions()[0].address, "http://page.test/jp/auction/h1");
+}
+
+TEST(HistoryStoreTest, TwoCopiesRecordAtOnce)
+{
+    constexpr int kRuns = 40;
+    auto copy = [](char name) {
+        return [name] {
+            History history;
+            if (!history.Open())
+                return 100;
+            int failures = 0;
+            for (int i = 0; i < kRuns; ++i) {
+                Analysed run(Format("%c%02d", name, i), "同じ商品 腕時計", {100, 200 + i}, true);
+                failures += !RecordRun(history, run, At(2));
+                if (i >= 2)
+                    failures += !history.Market(run.record.title); // reading while the other writes
+            }
+            return failures;
+        };
+    };
+    EXPECT_EQ(RunTogether({copy('A'), copy('B')}), (std::vector<int>{0, 0}));
+    History history;
+    ASSERT_TRUE(history.Open());
+    EXPECT_EQ(history.Auctions().size(), 2u * kRuns);
+    EXPECT_EQ(history.Similar(SjisFromUtf8("同じ商品 腕時計"), {}, 1000).size(), 2u * kRuns);
+}

@@ -1,0 +1,148 @@
+#include <QAction>
+#include <algorithm>
+#include <gtest/gtest.h>
+
+#include "analysis/Prediction.h"
+#include "history/History.h"
+#include "history/Rireki11.h"
+#include "tests/analysis/PageFixtures.h"
+#include "tests/support/Boxes.h"
+#include "tests/support/FormsFixture.h"
+#include "ui/Browser.h"
+#include "ui/Sjis.h"
+
+namespace {
+
+std::string S(const char* utf8)
+{
+    return SjisFromUtf8(utf8);
+}
+
+const std::time_t kNow = LocalTime(2024, 6, 15, 12, 0);
+constexpr std::time_t kDay = 24 * 3600;
+
+std::string PageDateText(std::time_t t)
+{
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return std::to_string(tm.tm_mon + 1) + S("月 ") + std::to_string(tm.tm_mday) + S("日 ")
+           + std::to_string(tm.tm_hour) + S("時 ") + std::to_string(tm.tm_min) + S("分");
+}
+
+std::string Address(const char* id)
+{
+    return std::string("http://127.0.0.1:8380/jp/auction/") + id;
+}
+
+// A five-day auction with one bid at price, as the parser leaves it.
+struct Auction {
+    AuctionRecord record;
+    BidLog log;
+};
+Auction MakeAuction(const char* id, std::string title, std::time_t end, std::int32_t price)
+{
+    Auction a;
+    const std::time_t start = end - 5 * kDay;
+    a.record.title = std::move(title);
+    a.record.startText = PageDateText(start);
+    a.record.endText = PageDateText(end);
+    a.record.bidCountText = "1";
+    a.record.currentPriceText = GroupedNumber(price, QLocale::c()).toStdString();
+    a.record.auctionId = id;
+    a.record.sellerId = "seller";
+    a.log.Add({static_cast<std::int32_t>(start + kDay), price, "6/1 12:00", "bidder", S("手動入札")});
+    a.log.Add({static_cast<std::int32_t>(start), 1000, "", S("オークション開始。"), ""});
+    return a;
+}
+
+void Record(History& history, const Auction& a, std::time_t now)
+{
+    ASSERT_TRUE(history.Record(a.record, a.log, PredictFromRecords(a.record, a.log, now, 1), 1,
+                               Address(a.record.auctionId.c_str()), now));
+}
+
+class HistoryWindowTest : public FormsTest {
+protected:
+    void SetUp() override
+    {
+        FormsTest::SetUp();
+        SetUrlOpener([this](const QUrl& url) { opened.push_back(url.toString().toStdString()); });
+    }
+    void TearDown() override
+    {
+        SetUrlOpener({});
+        FormsTest::TearDown();
+    }
+
+    static std::vector<std::string> Column(StringGrid* grid, int col)
+    {
+        std::vector<std::string> cells;
+        for (int row = 1; row < grid->RowCount(); ++row)
+            cells.push_back(Utf8FromSjis(grid->Cell(col, row)));
+        return cells;
+    }
+
+    std::vector<std::string> opened;
+};
+
+} // namespace
+
+TEST_F(HistoryWindowTest, ShowsMarketRecordsAndAccuracyOfTheRunAndClearsOnYes)
+{
+    const std::vector<std::pair<const char*, const char*>> d70s = {
+        {"e1", "ニコン D70 ボディ 元箱付き 美品"},
+        {"e2", "【美品】ニコン D70 ボディ 元箱付き"},
+        {"e3", "ニコン Ｄ７０ ボディ 元箱付き"},
+    };
+    {
+        History history;
+        ASSERT_TRUE(history.Open());
+        const std::int32_t prices[] = {55000, 58000, 61500};
+        for (std::size_t i = 0; i < d70s.size(); ++i) {
+            const std::time_t end = kNow - static_cast<std::time_t>(i + 2) * kDay;
+            Record(history, MakeAuction(d70s[i].first, S(d70s[i].second), end, prices[i]), kNow);
+        }
+        // Forecast at 60 % of its time, then read once closed: one forecast to judge.
+        const Auction watch = MakeAuction("b1", S("ロレックス デイトジャスト 16234"), kNow - kDay, 400000);
+        Record(history, watch, kNow - 3 * kDay);
+        Record(history, watch, kNow);
+    }
+
+    Form1->show();
+    Form1->ui.M1->trigger();
+    ASSERT_TRUE(Form11->isVisible());
+    EXPECT_EQ(Form11->ui.Label4->text().toStdString(), "（データなし）");
+
+    // The user reads a running D70: the open window follows the run.
+    const Auction running = MakeAuction("e9", S("ニコン D70 ボディ 元箱付き 美品 送料無料"), kNow + kDay, 50000);
+    RecordAnalysisRun(running.record, running.log, Address("e9"), kNow);
+
+    EXPECT_EQ(Utf8FromSjis(SjisStr(Form11->ui.Label2->text())), "ニコン D70 ボディ 元箱付き 美品 送料無料");
+    EXPECT_EQ(Form11->ui.Label4->text(), YenText(58000, QLocale()));
+    std::vector<std::string> similar = Column(Form11->ui.StringGrid1, 0), d70Titles;
+    for (const auto& [id, title] : d70s)
+        d70Titles.push_back(title);
+    std::sort(similar.begin(), similar.end());
+    std::sort(d70Titles.begin(), d70Titles.end());
+    EXPECT_EQ(similar, d70Titles); // not the watch
+    EXPECT_EQ(Column(Form11->ui.StringGrid2, 0).size(), 5u);
+    EXPECT_NE(Utf8FromSjis(Form11->ui.StringGrid3->Cell(3, 2)), "－"); // 無難, 50–75 %
+
+    emit Form11->ui.StringGrid1->cellDoubleClicked(1, 0);
+    emit Form11->ui.StringGrid1->cellDoubleClicked(0, 0); // the header opens nothing
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].rfind("http://127.0.0.1:8380/jp/auction/e", 0), 0u) << opened[0];
+
+    // "履歴を消去" asks first; No keeps everything.
+    boxes::Answer(IDNO);
+    Form11->ui.BitBtn1->click();
+    EXPECT_EQ(Column(Form11->ui.StringGrid2, 0).size(), 5u);
+    boxes::Answer(IDYES);
+    Form11->ui.BitBtn1->click();
+    EXPECT_EQ(Column(Form11->ui.StringGrid2, 0), std::vector<std::string>{""});
+    EXPECT_EQ(Form11->ui.Label4->text().toStdString(), "（データなし）");
+    ASSERT_EQ(boxes::Shown().size(), 2u);
+    EXPECT_EQ(boxes::Texts()[0], "落札履歴をすべて消去しますか？");
+    EXPECT_EQ(Utf8FromSjis(boxes::Shown()[0].caption), "メッセージ");
+    EXPECT_EQ(boxes::Shown()[0].flags, unsigned{MB_YESNO | MB_ICONINFORMATION});
+}
