@@ -130,15 +130,16 @@ private:
             std::array<std::string_view, 10> markers; // header rows 0..7 (6 unused), log end, cell
             std::array<std::uint16_t, 256> bySecond{};
         };
-        static const TagTable table = [this] {
+        static const TagTable table = [] {
             TagTable t;
             const auto& rows = HeaderRows();
+            const BidPageMarkers& markers = BidMarkers();
             for (std::size_t i = 0; i < rows.size(); ++i) {
                 if (i != 6)
                     t.markers[i] = rows[i].marker;
             }
-            t.markers[8] = markers_.logEnd;
-            t.markers[9] = markers_.cell;
+            t.markers[8] = markers.logEnd;
+            t.markers[9] = markers.cell;
             for (std::size_t i = 0; i < t.markers.size(); ++i) {
                 if (t.markers[i].size() >= 2)
                     t.bySecond[static_cast<unsigned char>(t.markers[i][1])] |= static_cast<std::uint16_t>(1u << i);

@@ -54,19 +54,15 @@ bool ReadPageNumber(std::string_view text, std::size_t& pos, int& value)
 
 std::optional<int> ReadPagePrice(std::string_view text)
 {
-    // Prices are short: a stack buffer, as this runs once per bid.
-    char digits[64];
-    std::size_t n = 0;
+    std::string digits; // prices are short: no allocation
+    digits.reserve(text.size());
     for (char c : text) {
-        if (c == ',')
-            continue;
-        if (n == sizeof digits)
-            break;
-        digits[n++] = c;
+        if (c != ',')
+            digits += c;
     }
     std::size_t pos = 0;
     int value = 0;
-    if (!ReadPageNumber(std::string_view(digits, n), pos, value))
+    if (!ReadPageNumber(digits, pos, value))
         return std::nullopt;
     return value;
 }

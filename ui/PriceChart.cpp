@@ -188,7 +188,10 @@ namespace {
 // marks are checked only against their neighbours.
 class RectGrid {
 public:
-    RectGrid(double left, double width) : left_(left), columns_(static_cast<std::size_t>(std::max(1.0, std::ceil(width / kColumn))) + 1) {}
+    RectGrid(double left, double width)
+        : left_(left), columns_(static_cast<std::size_t>(std::max(1.0, std::ceil(width / kColumn))) + 1)
+    {
+    }
 
     // The area of r that placed rects cover (grown by gap / 2 each); 0 when free.
     double Covered(const QRectF& r, double gap)
