@@ -61,18 +61,18 @@ void ConvertEucToSjis(std::string_view source, std::string& out)
     int lead = -1; // pending first byte of a two-byte character
     std::size_t i = 0;
     while (i < n) {
-        // Fast paths for what pages are made of: runs of ASCII, eight bytes at
-        // a time, and runs of two-byte characters.
-        while (i + 8 <= n) {
-            std::uint64_t word;
-            std::memcpy(&word, src + i, 8);
-            if (word & 0x8080808080808080u)
-                break;
-            std::memcpy(dst, &word, 8);
-            dst += 8;
-            i += 8;
+        const unsigned char b = src[i];
+        // Runs of what pages are made of, ASCII and two-byte characters, go
+        // eight bytes at a time where they are long enough.
+        if (b < 0x80) {
+            for (std::uint64_t word; i + 8 <= n && (std::memcpy(&word, src + i, 8), !(word & 0x8080808080808080u));
+                 i += 8, dst += 8)
+                std::memcpy(dst, &word, 8);
+            while (i < n && src[i] < 0x80)
+                *dst++ = src[i++]; // a stray byte keeps any pending lead
+            continue;
         }
-        if (lead < 0) {
+        if (lead < 0 && i + 1 < n && IsEucByte(b) && IsEucByte(src[i + 1])) {
             for (std::uint64_t word; i + 8 <= n && (std::memcpy(&word, src + i, 8), AllEuc(word)); i += 8) {
                 for (int k = 0; k < 8; k += 2)
                     WritePair(dst, src[i + k], src[i + k + 1]);
@@ -81,10 +81,9 @@ void ConvertEucToSjis(std::string_view source, std::string& out)
                 WritePair(dst, src[i], src[i + 1]);
                 i += 2;
             }
+            continue;
         }
-        if (i == n)
-            break;
-        const unsigned char b = src[i++];
+        ++i;
         if (!IsEucByte(b)) {
             // Single shifts: without them a half-width katakana would pair with
             // the next byte and shift every later character on the line.
