@@ -1,7 +1,8 @@
 #include "analysis/BidHistory.h"
 
+#include <algorithm>
 #include <array>
-#include <limits>
+#include <bit>
 #include <optional>
 
 #include "analysis/PageDate.h"
@@ -12,12 +13,12 @@
 AuctionRecord gAuctionRecord;
 BidLog gBidLog;
 
-bool BidLog::Add(BidRecord record)
+void BidLog::Add(BidRecord record)
 {
     if (Count() >= kCapacity)
-        return false;
-    records_.push_back(std::move(record));
-    return true;
+        records_.back() = std::move(record);
+    else
+        records_.push_back(std::move(record));
 }
 
 std::string HeaderLabelText(HeaderField field, std::string_view value)
@@ -71,77 +72,171 @@ public:
     {
     }
 
-    // First pass: the whole page as one text, line breaks removed.
-    void CollectPage(const std::string& path)
+    // The page is read and converted once. Its lines without their breaks
+    // make the page text that header values are cut from; a value may come
+    // from a later line, so the text is complete before the first line is
+    // scanned. The lines are then scanned from the page text itself, and
+    // those beyond it straight from the file.
+    void Read(const std::string& path)
     {
         PageLines lines(path);
+        std::vector<std::size_t> ends; // where each non-empty line ends in page_
+        std::optional<std::uint64_t> cut; // file offset of the first line the size limit cut
+        // Converted text is never longer than the file: one allocation, sized to the page.
+        page_.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(lines.FileSize(), kPageBytes + PageLines::kPieceBytes)));
+        for (std::uint64_t at = lines.Offset(); page_.size() < kPageBytes; at = lines.Offset()) {
+            const std::size_t begin = page_.size();
+            if (!lines.AppendNext(page_))
+                break;
+            if (page_.size() > begin && page_.back() == '\n')
+                page_.pop_back();
+            if (page_.size() > kPageBytes) {
+                page_.resize(begin + FitSjis(std::string_view(page_).substr(begin), kPageBytes - begin).size());
+                if (!cut)
+                    cut = at;
+            } else if (!cut && page_.size() > begin) { // a line feed holds no marker
+                ends.push_back(page_.size());
+            }
+        }
         std::string_view piece;
-        page_.reserve(kPageBytes);
-        while (page_.size() < kPageBytes && lines.Next(piece)) {
-            if (!piece.empty() && piece.back() == '\n')
-                piece.remove_suffix(1);
-            page_ += FitSjis(piece, kPageBytes - page_.size());
+        const std::string_view page(page_);
+        std::size_t begin = 0;
+        for (std::size_t end : ends) {
+            ScanLine(page.substr(begin, end - begin));
+            begin = end;
         }
-    }
-
-    // Second pass: each line decides which header field to cut, then feeds the bid log.
-    void ScanLines(const std::string& path)
-    {
-        PageLines lines(path);
-        std::string_view line;
-        while (lines.Next(line)) {
-            if (HeaderStep(line))
-                BidLogStep(line);
-        }
+        // Only a page beyond the size limit reads its last lines of the text again.
+        if (cut)
+            lines.Seek(*cut);
+        while (lines.Next(piece))
+            ScanLine(piece);
     }
 
 private:
+    // Which of the tag markers a line holds: all but the seller's and the
+    // log's start open with '<', so one walk over the line's '<' finds them,
+    // where searching for each in turn would cost most of the parse.
+    struct LineTags {
+        std::array<bool, 8> header{}; // by HeaderRows() index; the seller's is not a tag
+        std::size_t logEnd = std::string_view::npos;
+        std::size_t cell = std::string_view::npos;
+    };
+
+    LineTags FindTags(std::string_view line) const
+    {
+        // The tag markers by their byte after '<': most '<' of a page then
+        // need one look-up, not a comparison with each marker.
+        struct TagTable {
+            std::array<std::string_view, 10> markers; // header rows 0..7 (6 unused), log end, cell
+            std::array<std::uint16_t, 256> bySecond{};
+        };
+        static const TagTable table = [] {
+            TagTable t;
+            const auto& rows = HeaderRows();
+            const BidPageMarkers& markers = BidMarkers();
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                if (i != 6)
+                    t.markers[i] = rows[i].marker;
+            }
+            t.markers[8] = markers.logEnd;
+            t.markers[9] = markers.cell;
+            for (std::size_t i = 0; i < t.markers.size(); ++i) {
+                if (t.markers[i].size() >= 2)
+                    t.bySecond[static_cast<unsigned char>(t.markers[i][1])] |= static_cast<std::uint16_t>(1u << i);
+            }
+            return t;
+        }();
+
+        LineTags tags;
+        for (std::size_t at = line.find('<'); at != std::string_view::npos; at = line.find('<', at + 1)) {
+            if (at + 1 == line.size())
+                break;
+            const std::string_view rest = line.substr(at);
+            for (unsigned mask = table.bySecond[static_cast<unsigned char>(rest[1])]; mask != 0; mask &= mask - 1) {
+                const int i = std::countr_zero(mask);
+                if (!rest.starts_with(table.markers[static_cast<std::size_t>(i)]))
+                    continue;
+                if (i < 8)
+                    tags.header[static_cast<std::size_t>(i)] = true;
+                else if (i == 8 && tags.logEnd == std::string_view::npos)
+                    tags.logEnd = at;
+                else if (i == 9 && tags.cell == std::string_view::npos)
+                    tags.cell = at;
+            }
+        }
+        return tags;
+    }
+
+    // Each line decides which header field to cut, then feeds the bid log.
+    void ScanLine(std::string_view line)
+    {
+        const LineTags tags = FindTags(line);
+        if (HeaderStep(line, tags))
+            BidLogStep(line, tags);
+    }
+
     // False when the rest of the line is to be skipped.
-    bool HeaderStep(std::string_view line)
+    bool HeaderStep(std::string_view line, const LineTags& tags)
     {
         const auto& rows = HeaderRows();
         const HeaderRow* row = nullptr;
         for (std::size_t i = 0; i < 6 && !row; ++i) {
-            if (Contains(line, rows[i].marker))
+            if (tags.header[i])
                 row = &rows[i];
         }
         if (!row) {
             if (!sellerFound_ && Contains(line, rows[6].marker))
                 row = &rows[6];
-            else if (Contains(line, rows[7].marker))
+            else if (tags.header[7])
                 row = &rows[7];
         }
         if (!row)
             return true;
 
-        // A page cut at its size limit may lack the marker or the cell after it.
-        const std::size_t at = FindText(page_, row->marker);
-        if (at == std::string::npos || page_.size() - at < row->valueOffset)
+        const std::optional<std::string_view> value = CutValue(static_cast<std::size_t>(row - rows.data()));
+        if (!value)
             return false;
-        const std::size_t from = at + row->valueOffset;
-        const std::size_t to = FindText(page_, row->endMarker, from);
-        if (to == std::string::npos)
-            return false;
-        const std::string_view value = FitSjis(std::string_view(page_).substr(from, to - from), AuctionRecord::kTextBytes);
-        record_.*row->text = value;
+        record_.*row->text = *value;
         if (row->field == HeaderField::SellerId)
             sellerFound_ = true;
         if (observer_)
-            observer_(row->field, value);
+            observer_(row->field, *value);
         return true;
     }
 
-    void BidLogStep(std::string_view line)
+    // A row's value from the first place of its marker in the page; nothing
+    // when the marker or its end marker is missing. The page text does not
+    // change, so each row searches it once however many lines trigger it.
+    std::optional<std::string_view> CutValue(std::size_t index)
+    {
+        Cut& cut = cuts_[index];
+        if (cut.searched)
+            return cut.value;
+        cut.searched = true;
+        const HeaderRow& row = HeaderRows()[index];
+        const std::string_view page(page_);
+        // A page cut at its size limit may lack the marker or the cell after it.
+        const std::size_t at = FindText(page, row.marker);
+        if (at == std::string_view::npos || page.size() - at < row.valueOffset)
+            return std::nullopt;
+        const std::size_t from = at + row.valueOffset;
+        const std::size_t to = FindText(page, row.endMarker, from);
+        if (to != std::string_view::npos)
+            cut.value = FitSjis(page.substr(from, to - from), AuctionRecord::kTextBytes);
+        return cut.value;
+    }
+
+    void BidLogStep(std::string_view line, const LineTags& tags)
     {
         if (!inBidLog_) {
             if (Contains(line, markers_.logStart))
                 inBidLog_ = true;
-        } else if (Contains(line, markers_.logEnd)) {
+        } else if (tags.logEnd != std::string_view::npos) {
             inBidLog_ = false;
         }
         if (!inBidLog_)
             return;
-        std::size_t open = FindText(line, markers_.cell);
+        std::size_t open = tags.cell;
         while (open != std::string_view::npos) {
             const std::size_t from = open + markers_.cell.size();
             const std::size_t close = FindText(line, markers_.cellEnd, from);
@@ -168,17 +263,8 @@ private:
         if (!date)
             return CellResult::Next;
         const std::optional<std::time_t> when = clock_.NearestTime(*date);
-        if (!when || *when < std::numeric_limits<std::int32_t>::min() || *when > std::numeric_limits<std::int32_t>::max())
-            return CellResult::Next;
-
-        std::string priceText;
-        for (char c : cell.substr(lastSpace + 1)) {
-            if (c != ',')
-                priceText += c;
-        }
-        std::size_t pos = 0;
-        int price = 0;
-        if (!ReadPageNumber(priceText, pos, price))
+        const std::optional<int> price = ReadPagePrice(cell.substr(lastSpace + 1));
+        if (!when || !price)
             return CellResult::Next;
 
         const std::string_view middle = cell.substr(bracket + 2, lastSpace - (bracket + 2));
@@ -195,7 +281,7 @@ private:
 
         log_.Add(BidRecord{
             .time = static_cast<std::int32_t>(*when),
-            .price = price,
+            .price = *price,
             .dateText = std::string(FitSjis(PageDateLabel(*date), BidRecord::kDateTextBytes)),
             .bidderId = std::string(FitSjis(bidder, BidRecord::kIdBytes)),
             .mode = std::string(FitSjis(mode, BidRecord::kIdBytes)),
@@ -209,6 +295,11 @@ private:
     BidLog& log_;
     const BidPageMarkers& markers_;
     std::string page_;
+    struct Cut {
+        bool searched = false;
+        std::optional<std::string_view> value; // into page_
+    };
+    std::array<Cut, 8> cuts_;
     bool inBidLog_ = false;
     bool sellerFound_ = false;
 };
@@ -221,6 +312,5 @@ void ParseBidHistory(const std::string& pagePath, std::time_t now, const HeaderO
     record.Clear();
     log.Clear();
     BidHistoryParser parser(now, observer, record, log);
-    parser.CollectPage(pagePath);
-    parser.ScanLines(pagePath);
+    parser.Read(pagePath);
 }

@@ -36,7 +36,9 @@ struct BidRecord {
     std::string mode;       // bid method as the page writes it
 };
 
-// The bids in page order: newest first, the auction-start row last.
+// The bids in page order: newest first, the auction-start row last. A full
+// log keeps its newest bids and the page's last row, so that the auction's
+// start price and time stay right however long the log is.
 class BidLog {
 public:
     static constexpr int kCapacity = 1024;
@@ -46,8 +48,8 @@ public:
     auto begin() const { return records_.begin(); }
     auto end() const { return records_.end(); }
 
-    // False, and nothing kept, once the log is full.
-    bool Add(BidRecord record);
+    // Once the log is full, each further record replaces the last one.
+    void Add(BidRecord record);
     void Clear() { records_.clear(); }
 
 private:

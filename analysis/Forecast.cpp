@@ -1,6 +1,9 @@
 #include "analysis/Forecast.h"
 
+#include <algorithm>
 #include <cmath>
+
+#include "analysis/PageDate.h"
 
 double TendencyFactor(int keiko)
 {
@@ -25,21 +28,15 @@ std::int64_t RoundToStep(std::int64_t forecast, std::int64_t step)
     return ((forecast + step / 2) / step) * step;
 }
 
+std::int64_t CeilToStep(std::int64_t value, std::int64_t step)
+{
+    const std::int64_t q = value / step; // toward zero: already up for negative values
+    return (q * step < value ? q + 1 : q) * step;
+}
+
 std::int64_t ParseBuyNow(std::string_view text)
 {
-    std::int64_t value = 0;
-    bool any = false;
-    for (char c : text) {
-        if (c == ',')
-            continue;
-        if (c < '0' || c > '9')
-            break;
-        value = value * 10 + (c - '0');
-        any = true;
-        if (value > std::numeric_limits<std::int32_t>::max())
-            return -1;
-    }
-    return any ? value : -1;
+    return ReadPagePrice(text).value_or(-1);
 }
 
 ForecastResult ComputeForecast(const ForecastInput& in)
@@ -51,7 +48,9 @@ ForecastResult ComputeForecast(const ForecastInput& in)
         return out;
     }
 
-    const std::int64_t elapsed = in.now - in.startTime;
+    // A start row dated after the clock (a page from another zone, a wrong
+    // clock) has not started yet: as if it had just started.
+    const std::int64_t elapsed = std::max<std::int64_t>(in.now - in.startTime, 0);
     const std::int64_t rise = in.latestPrice - in.startPrice;
     const std::int64_t total = in.endTime - in.startTime;
 
@@ -75,6 +74,9 @@ ForecastResult ComputeForecast(const ForecastInput& in)
 
     out.step = PriceStep(forecast);
     forecast = RoundToStep(forecast, out.step);
+    // An auction cannot close below its current price: the step at or above it.
+    if (forecast < in.latestPrice)
+        forecast = CeilToStep(in.latestPrice, out.step);
     if (in.buyNow != -1 && forecast > in.buyNow)
         forecast = in.buyNow;
     if (in.startPrice == in.buyNow)

@@ -39,7 +39,11 @@ std::int64_t PriceStep(std::int64_t forecast);
 // division does).
 std::int64_t RoundToStep(std::int64_t forecast, std::int64_t step);
 
-// The buy-it-now price from its page text ("12,000"): -1 when empty or unreadable.
+// The smallest multiple of step that is not below value.
+std::int64_t CeilToStep(std::int64_t value, std::int64_t step);
+
+// The buy-it-now price from its page text (" 12,000"), read like a bid's
+// price: -1 when empty or unreadable.
 std::int64_t ParseBuyNow(std::string_view text);
 
 ForecastResult ComputeForecast(const ForecastInput& in);

@@ -216,11 +216,15 @@ std::optional<std::time_t> ParseNowOption(std::string_view text)
     t.tm_mday = day;
     t.tm_hour = hour;
     t.tm_min = minute;
+    // 31 February would move on to March; such a date was not a date. Checked
+    // on UTC's calendar: on the local one, standard time in summer moves the hour.
+    std::tm check = t;
+    if (timegm(&check) == static_cast<std::time_t>(-1) || check.tm_mon != t.tm_mon || check.tm_mday != day
+        || check.tm_hour != hour || check.tm_min != minute)
+        return std::nullopt;
     t.tm_isdst = 0;
     const std::time_t when = std::mktime(&t);
-    // mktime moves 31 February on to March; such a date was not a date.
-    if (when == static_cast<std::time_t>(-1) || t.tm_year != year - 1900 || t.tm_mon != month - 1 || t.tm_mday != day
-        || t.tm_hour != hour || t.tm_min != minute)
+    if (when == static_cast<std::time_t>(-1))
         return std::nullopt;
     return when;
 }

@@ -1,18 +1,35 @@
 #include "analysis/PageDate.h"
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
-#include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 
 #include "app/Text.h"
 
 std::string PageDateLabel(const PageDate& date)
 {
-    // snprintf into a stack buffer: this runs once per bid of a long log.
-    char text[32];
-    const int n = std::snprintf(text, sizeof text, "%d/%d %02d:%02d", date.month, date.day, date.hour, date.minute);
-    return std::string(text, n > 0 ? std::min<std::size_t>(static_cast<std::size_t>(n), sizeof text - 1) : 0);
+    // "%d/%d %02d:%02d" by hand: this runs once per bid of a long log, where
+    // snprintf was a good part of the parse.
+    std::string text;
+    auto number = [&text](int value, bool twoDigits) {
+        char digits[16];
+        char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        if (twoDigits && end - digits == 1)
+            text += '0';
+        text.append(digits, static_cast<std::size_t>(end - digits));
+    };
+    number(date.month, false);
+    text += '/';
+    number(date.day, false);
+    text += ' ';
+    number(date.hour, true);
+    text += ':';
+    number(date.minute, true);
+    if (text.size() > 31)
+        text.resize(31);
+    return text;
 }
 
 bool ReadPageNumber(std::string_view text, std::size_t& pos, int& value)
@@ -33,6 +50,21 @@ bool ReadPageNumber(std::string_view text, std::size_t& pos, int& value)
         return false;
     value = static_cast<int>(negative ? -v : v);
     return true;
+}
+
+std::optional<int> ReadPagePrice(std::string_view text)
+{
+    std::string digits; // prices are short: no allocation
+    digits.reserve(text.size());
+    for (char c : text) {
+        if (c != ',')
+            digits += c;
+    }
+    std::size_t pos = 0;
+    int value = 0;
+    if (!ReadPageNumber(digits, pos, value))
+        return std::nullopt;
+    return value;
 }
 
 namespace {
@@ -57,9 +89,6 @@ std::optional<PageDate> ReadPageDate(std::string_view sjis)
         || !ReadLiteral(sjis, pos, day) || !ReadPageNumber(sjis, pos, d.hour) || !ReadLiteral(sjis, pos, hour)
         || !ReadPageNumber(sjis, pos, d.minute))
         return std::nullopt;
-    if (d.month < 1 || d.month > 12 || d.day < 1 || d.day > 31 || d.hour < 0 || d.hour > 23 || d.minute < 0
-        || d.minute > 59)
-        return std::nullopt;
     return d;
 }
 
@@ -77,7 +106,7 @@ std::optional<std::time_t> PageClock::Midnight(int year, int month, int day)
     if (it == midnights_.end()) {
         std::tm t{};
         t.tm_year = year;
-        t.tm_mon = month - 1;
+        t.tm_mon = month - 1; // month >= -INT_MAX: no overflow
         t.tm_mday = day;
         t.tm_isdst = 0;
         const std::time_t when = std::mktime(&t);
@@ -90,13 +119,23 @@ std::optional<std::time_t> PageClock::NearestTime(const PageDate& date)
 {
     if (!year_)
         return std::nullopt;
+    // A log's rows mostly share their day with the row before.
+    if (!last_ || last_->first != std::array{date.month, date.day}) {
+        std::array<std::optional<std::time_t>, 3> midnights;
+        const int years[] = {*year_, *year_ - 1, *year_ + 1};
+        for (std::size_t i = 0; i < midnights.size(); ++i)
+            midnights[i] = Midnight(years[i], date.month, date.day);
+        last_.emplace(std::array{date.month, date.day}, midnights);
+    }
     std::optional<std::time_t> best;
-    for (int year : {*year_, *year_ - 1, *year_ + 1}) {
-        const std::optional<std::time_t> midnight = Midnight(year, date.month, date.day);
+    for (const std::optional<std::time_t>& midnight : last_->second) {
         if (!midnight)
             continue;
-        // Standard time has one offset all day long.
-        const std::time_t when = *midnight + date.hour * 3600 + date.minute * 60;
+        // Standard time has one offset all day long; hours and minutes beyond
+        // it carry over as mktime would carry them, in 64 bits.
+        const std::time_t when = *midnight + date.hour * 3600LL + date.minute * 60LL;
+        if (when < INT32_MIN || when > INT32_MAX)
+            continue;
         if (!best || std::llabs(static_cast<long long>(when - now_)) < std::llabs(static_cast<long long>(*best - now_)))
             best = when;
     }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -20,10 +21,18 @@ public:
     PageLines& operator=(const PageLines&) = delete;
 
     bool IsOpen() const { return file_ != nullptr; }
+    // The file's size in bytes when opened (0 when it cannot be read).
+    std::uint64_t FileSize() const { return fileSize_; }
 
     // The next piece, converted, with its line feed when it has one; false at
     // the end. The view stays valid until the next call.
     bool Next(std::string_view& sjis);
+    // The same, appended to sjis.
+    bool AppendNext(std::string& sjis);
+
+    // Where in the file the next piece starts; Seek goes back to such a place.
+    std::uint64_t Offset() const { return bufferStart_ + pos_; }
+    void Seek(std::uint64_t offset);
 
 private:
     bool Fill();
@@ -31,6 +40,8 @@ private:
 
     std::FILE* file_ = nullptr;
     std::vector<char> buffer_;
+    std::uint64_t fileSize_ = 0;
+    std::uint64_t bufferStart_ = 0; // file offset of buffer_[0]
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     std::string raw_;

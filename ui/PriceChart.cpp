@@ -182,6 +182,132 @@ QPointF ChartLayout::Map(double x, double y) const
     return {front.left() + fx * front.width(), front.bottom() - fy * front.height()};
 }
 
+namespace {
+
+// Rects placed so far, found by the columns they span, so that a long log's
+// marks are checked only against their neighbours.
+class RectGrid {
+public:
+    RectGrid(double left, double width)
+        : left_(left), columns_(static_cast<std::size_t>(std::max(1.0, std::ceil(width / kColumn))) + 1)
+    {
+    }
+
+    // The area of r that placed rects cover (grown by gap / 2 each); 0 when free.
+    double Covered(const QRectF& r, double gap)
+    {
+        const double g = gap / 2;
+        const QRectF grown = r.adjusted(-g, -g, g, g);
+        double covered = 0;
+        ++query_;
+        ForColumns(r, [&](std::size_t c) {
+            for (int k : columns_[c]) {
+                // A rect spanning several columns is met in each: count it once.
+                if (seen_[static_cast<std::size_t>(k)] == query_)
+                    continue;
+                seen_[static_cast<std::size_t>(k)] = query_;
+                const QRectF hit = grown.intersected(rects_[static_cast<std::size_t>(k)].adjusted(-g, -g, g, g));
+                if (!hit.isEmpty())
+                    covered += hit.width() * hit.height();
+            }
+        });
+        return covered;
+    }
+
+    void Add(const QRectF& r)
+    {
+        const int k = static_cast<int>(rects_.size());
+        rects_.push_back(r);
+        seen_.push_back(0);
+        ForColumns(r, [&](std::size_t c) { columns_[c].push_back(k); });
+    }
+
+private:
+    static constexpr double kColumn = 48;
+
+    std::size_t Column(double x) const
+    {
+        return static_cast<std::size_t>(std::clamp((x - left_) / kColumn, 0.0, double(columns_.size() - 1)));
+    }
+    template <class F>
+    void ForColumns(const QRectF& r, F&& f) const
+    {
+        for (std::size_t c = Column(r.left() - 2), last = Column(r.right() + 2); c <= last; ++c)
+            f(c);
+    }
+
+    double left_;
+    std::vector<std::vector<int>> columns_;
+    std::vector<QRectF> rects_;
+    std::vector<unsigned> seen_; // the last query that met each rect
+    unsigned query_ = 0;
+};
+
+// Every point gets its value mark; none is dropped for lack of room. Each
+// takes the nearest free place above or below its point, a few steps further
+// out when those are taken. Where none is free the mark stays right at its
+// point, on the side less covered, so that a crowded log's marks follow its
+// line instead of burying the chart. The marks that matter most are placed
+// first and drawn last, on top.
+void PlaceMarks(ChartLayout& L, const ChartModel& model, const std::vector<int>& priority, const QFontMetricsF& fm,
+                const QRectF& clear)
+{
+    constexpr int kLevels = 4; // steps out from the point, each one mark high
+    constexpr double kMarkGap = 2;
+    const std::vector<ChartPoint>& pts = model.points;
+    const int n = static_cast<int>(pts.size());
+    const double top = std::max(L.area.top(), L.front.top() + L.depth.y()), bottom = L.front.bottom();
+
+    std::vector<int> order;
+    std::vector<char> queued(pts.size(), 0);
+    for (int i : priority)
+        if (i >= 0 && i < n && !queued[i]) {
+            queued[i] = 1;
+            order.push_back(i);
+        }
+    for (int i = 0; i < n; ++i)
+        if (!queued[i])
+            order.push_back(i);
+
+    RectGrid placed(L.area.left(), L.area.width());
+    std::vector<ChartLayout::Text> marks;
+    std::vector<QPointF> anchors;
+    for (int i : order) {
+        const QString text = YenText(pts[i].y);
+        const QPointF anchor = L.Map(pts[i].x, std::max(0.0, pts[i].y)) + L.depth;
+        const QSizeF size(fm.horizontalAdvance(text) + 6, fm.height() + 2);
+        const QRectF base = KeepInside(QRectF(QPointF(anchor.x() - size.width() / 2, 0), size), L.front.left(),
+                                       L.area.right());
+        QRectF best;
+        double bestCovered = -1;
+        for (int level = 0; level <= kLevels && bestCovered != 0; ++level) {
+            const double reach = kArrow + level * (size.height() + kMarkGap);
+            for (const double y : {anchor.y() - reach - size.height(), anchor.y() + reach}) {
+                const QRectF box = base.translated(0, y);
+                if (box.top() < top || box.bottom() > bottom || (!clear.isEmpty() && box.intersects(clear)))
+                    continue;
+                const double covered = placed.Covered(box, kMarkGap);
+                if (covered == 0 || (level == 0 && (bestCovered < 0 || covered < bestCovered))) {
+                    best = box;
+                    bestCovered = covered;
+                }
+                if (covered == 0)
+                    break;
+            }
+        }
+        if (best.isNull()) // a chart too small for the near places: above, as near as the top allows
+            best = base.translated(0, std::clamp(anchor.y() - kArrow - size.height(), L.area.top(),
+                                                 std::max(L.area.top(), L.area.bottom() - size.height())));
+        placed.Add(best);
+        marks.push_back({best, text, i});
+        anchors.push_back(anchor);
+    }
+    L.marks.assign(marks.rbegin(), marks.rend());
+    L.markAnchors.assign(anchors.rbegin(), anchors.rend());
+}
+
+} // namespace
+
 ChartLayout LayoutChart(const ChartModel& model, const QRectF& area, const QFont& base, const QRectF& keepClear)
 {
     ChartLayout L;
@@ -324,26 +450,8 @@ ChartLayout LayoutChart(const ChartModel& model, const QRectF& area, const QFont
             L.xLabels.push_back({spans[i], labels[i], i});
     }
 
-    // Value marks above each point (below it where the top is taken), thinned likewise.
-    if (model.marksVisible) {
-        std::vector<QRectF> boxes(pts.size());
-        std::vector<QPointF> anchors(pts.size());
-        std::vector<QString> texts(pts.size());
-        for (int i = 0; i < n; ++i) {
-            texts[i] = YenText(pts[i].y);
-            anchors[i] = L.Map(pts[i].x, std::max(0.0, pts[i].y)) + L.depth;
-            const QSizeF size(markFm.horizontalAdvance(texts[i]) + 6, markFm.height() + 2);
-            QRectF box(anchors[i].x() - size.width() / 2, anchors[i].y() - kArrow - size.height(), size.width(),
-                       size.height());
-            if (box.top() < area.top() || (!clear.isEmpty() && box.intersects(clear)))
-                box.moveTop(anchors[i].y() + kArrow);
-            boxes[i] = KeepInside(box, L.front.left(), area.right());
-        }
-        for (int i : ThinRects(boxes, priority, 2)) {
-            L.marks.push_back({boxes[i], texts[i], i});
-            L.markAnchors.push_back(anchors[i]);
-        }
-    }
+    if (model.marksVisible)
+        PlaceMarks(L, model, priority, markFm, clear);
     return L;
 }
 

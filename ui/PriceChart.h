@@ -75,8 +75,8 @@ struct ChartLayout {
     Text leftTitle;              // rect before the quarter turn: centre and size
     std::vector<Text> yLabels;   // point: the tick's index from 0
     std::vector<Text> xLabels;   // kept point labels, left to right
-    std::vector<Text> marks;     // kept value marks (rect of the box)
-    std::vector<QPointF> markAnchors; // where each kept mark's arrow starts
+    std::vector<Text> marks;     // every point's value mark (rect of the box), in drawing order
+    std::vector<QPointF> markAnchors; // where each mark's arrow starts
     std::vector<Text> foot;      // wrapped foot lines
 
     QPointF Map(double x, double y) const;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "analysis/BidHistory.h"
+#include "analysis/Forecast.h"
+#include "analysis/Prediction.h"
 #include "app/Text.h"
 #include "tests/analysis/PageFixtures.h"
 
@@ -144,6 +146,54 @@ TEST_F(BidHistoryTest, UndatedBidsTakeTheYearNearestTheClock)
     EXPECT_EQ(log[1].dateText, "12/30 21:05");
 }
 
+TEST_F(BidHistoryTest, DateNumbersCarryOverAsMktimeCarriesThemAndBuyItNowReadsLikeAPrice)
+{
+    // Each date as a bid row's and as the end time; nothing: the row is skipped, no forecast.
+    const struct {
+        const char* date;
+        std::optional<std::time_t> time;
+        const char* label; // the numbers as read
+    } dates[] = {
+        {"12月7日 24時00分", LocalTime(2024, 12, 8, 0, 0), "12/7 24:00"},
+        {"12月32日 22時00分", LocalTime(2025, 1, 1, 22, 0), "12/32 22:00"},
+        {"11月31日 1時00分", LocalTime(2024, 12, 1, 1, 0), "11/31 01:00"},
+        {"0月10日 9時00分", LocalTime(2024, 12, 10, 9, 0), "0/10 09:00"},
+        {"12月30日 0時1500分", LocalTime(2024, 12, 31, 1, 0), "12/30 00:1500"},
+        {"12月1日 0時-30分", LocalTime(2024, 11, 30, 23, 30), "12/1 00:-30"},
+        {"12月30日 2147483647時00分", std::nullopt, ""}, // beyond 32-bit seconds
+        {"12月x日 1時00分", std::nullopt, ""},
+    };
+    const std::string open = "（新しい順）<BR>\n";
+    for (const auto& d : dates) {
+        SCOPED_TRACE(d.date);
+        std::string page = BidHistoryPage(0, d.date);
+        page.insert(page.find(open) + open.size(), Cell("[" + std::string(d.date) + "] new 手動入札 1,300円") + "\n");
+        ParsePage(page);
+        const std::optional<Prediction> p = PredictFromRecords(record, log, now, 1);
+        ASSERT_EQ(log.Count(), d.time ? 5 : 4);
+        ASSERT_EQ(p.has_value(), d.time.has_value());
+        if (d.time) {
+            EXPECT_EQ(log[0].time, *d.time);
+            EXPECT_EQ(p->endTime, *d.time);
+            EXPECT_EQ(log[0].dateText, d.label);
+            EXPECT_EQ(p->endLabel, d.label);
+        }
+    }
+
+    const struct {
+        const char* text;
+        std::int64_t buyNow;
+    } prices[] = {{" 1,150", 1150}, {"1,150円", 1150}, {"+2,000", 2000}, {"", -1}, {"価格", -1}, {"9,999,999,999", -1}};
+    for (const auto& b : prices)
+        EXPECT_EQ(ParseBuyNow(S(b.text)), b.buyNow) << b.text;
+    std::string page = BidHistoryPage();
+    page.replace(page.find("5,000 円</b>"), 5, " 1,150");
+    now = LocalTime(2024, 12, 29, 22, 0);
+    ParsePage(page);
+    EXPECT_EQ(record.buyNowText, " 1,150");
+    EXPECT_EQ(PredictFromRecords(record, log, now, 1)->forecast, 1150) << "capped, not without a cap";
+}
+
 TEST_F(BidHistoryTest, KeepsToTheSizesOfItsRecords)
 {
     auto repeat = [](std::string_view text, int n) {
@@ -163,7 +213,8 @@ TEST_F(BidHistoryTest, KeepsToTheSizesOfItsRecords)
     ASSERT_EQ(log.Count(), BidLog::kCapacity);
     EXPECT_EQ(log[0].bidderId, std::string(63, 'b'));
     EXPECT_EQ(log[0].mode, std::string(30, 'm') + S(repeat("入", 16)));
-    EXPECT_EQ(log[1023].bidderId, "u1022");
+    EXPECT_EQ(log[1022].bidderId, "u1021");
+    EXPECT_EQ(log[1023].bidderId, "u1099") << "the page's last row stays the last record";
 }
 
 TEST_F(BidHistoryTest, APageBeyondItsBufferIsSearchedOnlyAsFarAsItHolds)

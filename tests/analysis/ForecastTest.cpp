@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "analysis/Forecast.h"
+#include "analysis/Prediction.h"
+#include "app/Text.h"
+#include "tests/analysis/PageFixtures.h"
 
 namespace {
 
@@ -66,7 +69,7 @@ TEST(ForecastTest, StepsRoundHalvesUp)
 TEST(ForecastTest, SingleRecordForecastsTheStartPriceRounded)
 {
     auto r = ComputeForecast(Auction(1234, 1234, 3600, 86400, 2));
-    EXPECT_EQ(r.forecast, 1200);
+    EXPECT_EQ(r.forecast, 1300) << "1,200 would lie below the price";
     EXPECT_EQ(r.confidence, 4);
 }
 
@@ -95,7 +98,7 @@ TEST(ForecastTest, NoElapsedOrNoTotalTimeGivesTheLatestPriceForCertain)
 {
     // The first bid and the clock in the same minute: nothing to divide by.
     auto zeroElapsed = ComputeForecast(Auction(1000, 1249, 0, 86400, 2));
-    EXPECT_EQ(zeroElapsed.forecast, 1200);
+    EXPECT_EQ(zeroElapsed.forecast, 1300);
     EXPECT_EQ(zeroElapsed.confidence, 100);
 
     // An auction whose end equals its start, read before that moment.
@@ -128,4 +131,45 @@ TEST(ForecastTest, BuyNowTextIsReadWithoutCommas)
     EXPECT_EQ(ParseBuyNow(""), -1);
     EXPECT_EQ(ParseBuyNow("abc"), -1) << "unreadable means none";
     EXPECT_EQ(ParseBuyNow("99999999999"), -1);
+}
+
+TEST(ForecastTest, NeverBelowTheLatestPriceAndAlwaysFromThePagesStartRow)
+{
+    // The clock at 12月10日 0時00分, the end ten days later; bids between the
+    // latest and the start row are at the clock's time and the latest price.
+    const std::time_t now = LocalTime(2024, 12, 10, 0, 0);
+    const struct {
+        const char* what;
+        int bids;
+        int startPrice, latestPrice;
+        std::int32_t startAgo; // seconds before the clock; negative: after it
+        const char* buyNow;
+        std::int64_t forecast;
+        int confidence;
+    } rows[] = {
+        {"a 1-yen auction does not round to 0", 1, 1, 1, 86400, "", 10, 9},
+        {"1,249 does not round down to 1,200", 1, 1249, 1249, 86400, "", 1300, 9},
+        {"rounding down that stays above the price", 2, 1000, 1120, 864000, "", 1200, 50},
+        {"the buy-it-now cap still comes last", 1, 1249, 1249, 86400, "1,250", 1250, 9},
+        {"a start row after the clock", 2, 1000, 3000, -3600, "", 3000, 100},
+        {"1,100 rows: the start row is the page's last", 1100, 1000, 3000, 864000, "", 5000, 50},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        AuctionRecord record;
+        record.endText = std::string(SJ("12月20日 0時00分"));
+        record.buyNowText = r.buyNow;
+        BidLog log;
+        for (int i = 0; i < r.bids; ++i) {
+            const bool start = i == r.bids - 1;
+            BidRecord bid;
+            bid.time = static_cast<std::int32_t>(start ? now - r.startAgo : now);
+            bid.price = start ? r.startPrice : i == 0 ? r.latestPrice : 2000;
+            log.Add(bid);
+        }
+        const std::optional<Prediction> p = PredictFromRecords(record, log, now, 0);
+        ASSERT_TRUE(p && !p->ended);
+        EXPECT_EQ(p->forecast, r.forecast);
+        EXPECT_EQ(p->confidence, r.confidence);
+    }
 }

@@ -105,6 +105,15 @@ TEST_F(ForecastToolTest, EndedAuctionAndTheTurnOfTheYear)
     EXPECT_NE(Tool(At("2023-12-30 12:00")).out.find("落札予測：¥"), std::string::npos);
 }
 
+TEST_F(ForecastToolTest, NowIsReadInZonesWithDaylightSaving)
+{
+    const LocalZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    EXPECT_EQ(ParseNowOption("2026-06-15 12:00"), LocalTime(2026, 6, 15, 12, 0)) << "standard time, as the pages";
+    EXPECT_EQ(ParseNowOption("2026-03-29 02:30"), LocalTime(2026, 3, 29, 2, 30)) << "the hour skipped in spring";
+    EXPECT_EQ(ParseNowOption("2026-06-31 12:00"), std::nullopt);
+    EXPECT_EQ(Tool(At("2023-06-15 12:00")).status, 0);
+}
+
 TEST_F(ForecastToolTest, FailsClearlyWithANonZeroStatus)
 {
     const ToolRun missing = Tool({"absent.html"});

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <iconv.h>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -58,6 +60,32 @@ inline std::time_t LocalTime(int year, int month, int day, int hour, int minute)
     t.tm_isdst = 0;
     return std::mktime(&t);
 }
+
+// Sets the local time zone for a scope; zones are spelled out in POSIX form
+// ("EST5EDT,M3.2.0,M11.1.0") so that no zone files are needed.
+class LocalZone {
+public:
+    explicit LocalZone(const char* tz)
+    {
+        if (const char* saved = std::getenv("TZ"))
+            saved_ = saved;
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+    ~LocalZone()
+    {
+        if (saved_)
+            setenv("TZ", saved_->c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+    LocalZone(const LocalZone&) = delete;
+    LocalZone& operator=(const LocalZone&) = delete;
+
+private:
+    std::optional<std::string> saved_;
+};
 
 // The fixture bid-history page (UTF-8) with the end time replaced and, for
 // bids > 0, its log replaced by that many bids: the start row at 12月20日

