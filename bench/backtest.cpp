@@ -13,7 +13,8 @@
 // market price of the auctions of the same item that ended before, taking
 // the auctions in the order of their IDs as the order in which they ended;
 // the data names the item alone, so each of them counts as fully similar.
-// An auction with too few of them keeps the middle forecast.
+// An auction with too few of them keeps the middle forecast. Each of those
+// auctions' price at the same share of its time is read from its bids.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -127,15 +128,27 @@ struct Errors {
     }
 };
 
+// The price an auction stood at after the given share of its time.
+double PriceAt(const Auction& a, double share)
+{
+    const double nowDays = a.durationDays * share;
+    double current = a.openBid;
+    for (const Bid& b : a.bids)
+        if (b.days <= nowDays)
+            current = std::max(current, b.amount);
+    return current;
+}
+
 // The market price from the auctions of the same item before index i, the
-// latest first, as the history ranks equally similar auctions.
+// latest first, as the history ranks equally similar auctions; each one's ID
+// field holds its index in auctions.
 std::optional<MarketPrice> EarlierMarket(const std::vector<Auction>& auctions, std::size_t i)
 {
     std::vector<SimilarAuction> ranked;
     for (std::size_t j = i; j-- > 0 && ranked.size() < kMarketMaxCount;) {
         const Auction& b = auctions[j];
         if (b.item == auctions[i].item && b.price > 0)
-            ranked.push_back({b.id, b.item, {}, Yen(b.price), 0, 1.0});
+            ranked.push_back({std::to_string(j), b.item, {}, Yen(b.price), 0, 1.0});
     }
     return MarketFrom(ranked);
 }
@@ -170,10 +183,7 @@ int main(int argc, char** argv)
             if (a.price <= 0 || a.durationDays <= 0)
                 continue;
             const double nowDays = a.durationDays * point;
-            double current = a.openBid;
-            for (const Bid& b : a.bids)
-                if (b.days <= nowDays)
-                    current = std::max(current, b.amount);
+            const double current = PriceAt(a, point);
             const double actual = static_cast<double>(Yen(a.price));
 
             ForecastInput in;
@@ -196,8 +206,10 @@ int main(int argc, char** argv)
                 MarketForecastInput mi;
                 mi.seedForecast = middle;
                 mi.marketPrice = m->price;
-                for (const SimilarAuction& s : m->similar)
+                for (const SimilarAuction& s : m->similar) {
                     mi.closingPrices.push_back(s.closingPrice);
+                    mi.pricesAtShare.push_back(Yen(PriceAt(auctions[std::stoul(s.auctionId)], point)));
+                }
                 mi.currentPrice = in.latestPrice;
                 mi.elapsedShare = point;
                 market = MarketAwareForecast(mi);

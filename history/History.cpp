@@ -453,11 +453,20 @@ std::optional<MarketOutlook> History::Outlook(const AuctionRecord& record, const
         MarketForecastInput in;
         in.seedForecast = prediction->forecast;
         in.marketPrice = market->price;
-        for (const SimilarAuction& a : market->similar)
-            in.closingPrices.push_back(a.closingPrice);
         in.currentPrice = log[0].price;
         in.buyNow = ParseBuyNow(record.buyNowText);
         in.elapsedShare = ElapsedShare(log, *prediction, now);
+        // Each bid raises the price, so the highest by that time is the price
+        // then, even from a log cut to its latest rows.
+        SqliteStatement then(impl_->db,
+                             "SELECT MAX(b.price) FROM auctions a JOIN bids b ON b.auction = a.id"
+                             " WHERE a.auction_id = ?1 AND b.time <= a.start_time + ?2 * (a.end_time - a.start_time)");
+        for (const SimilarAuction& a : market->similar) {
+            in.closingPrices.push_back(a.closingPrice);
+            then.Reset();
+            then.Bind(1, a.auctionId).Bind(2, in.elapsedShare);
+            in.pricesAtShare.push_back(then.Step() == SQLITE_ROW ? then.ColumnInt64(0) : 0);
+        }
         outlook.forecast = MarketAwareForecast(in);
     }
     outlook.market = std::move(*market);

@@ -61,6 +61,9 @@ struct MarketForecastInput {
     std::int64_t seedForecast = 0;  // the extrapolating forecast, as shown
     std::int64_t marketPrice = 0;
     std::vector<std::int64_t> closingPrices; // the market's auctions'; none: marketPrice alone
+    // Each of those auctions' price at elapsedShare of its own time, in the
+    // same order; 0 or missing: not known.
+    std::vector<std::int64_t> pricesAtShare;
     std::int64_t currentPrice = 0;  // the latest bid
     std::int64_t buyNow = -1;       // -1: none
     double elapsedShare = 0;        // 0 at the start to 1 at the end
@@ -73,8 +76,9 @@ struct MarketForecastInput {
 // The closing prices of the similar auctions, each raised to the current
 // price (this one will not close below it), stand for what this one may
 // fetch; the forecast is the price that is least wrong over them relative
-// to the price, their median weighted by 1 / price. An auction whose own
-// course stays far below the market is not one like the others (a part, a
-// defect): the forecast is held to its seed forecast times 1 + 3 × the
-// share of the time still to run.
+// to the price, their median weighted by 1 / price, and more for those that
+// stood nearer the current price at the same share of their time. An
+// auction whose own course stays far below the market is not one like the
+// others (a part, a defect): the forecast is held to its seed forecast
+// times 1 + 3 × the share of the time still to run.
 std::int64_t MarketAwareForecast(const MarketForecastInput& in);

@@ -123,6 +123,7 @@ TEST(MarketTest, MarketAwareForecastStaysBetweenTheCurrentPriceAndBuyItNow)
         double share;
         std::int64_t expected;
         const char* why;
+        std::vector<std::int64_t> then = {};
     } cases[] = {
         {8000, 3000, -1, 0.5, 10000, "the market"},
         {8000, 15000, -1, 0.5, 15000, "never below the current price"},
@@ -130,12 +131,17 @@ TEST(MarketTest, MarketAwareForecastStaysBetweenTheCurrentPriceAndBuyItNow)
         {1000, 1000, -1, 0.5, 2500, "a course far below the market holds it down"},
         {1000, 1000, -1, 1.0, 1000, "to the seed forecast at the end"},
         {12000, 10500, -1, 0.9, 10500, "sales below the current price count at it"},
+        {8000, 3000, -1, 0.5, 11000, "the sale that stood where this one stands weighs most", {1000, 1000, 3000}},
+        {8000, 3000, -1, 0.5, 10000, "sales that stood alike weigh alike", {3000, 3000, 3000}},
+        {8000, 3000, -1, 0.5, 9000, "an unknown course weighs as one alike, one far apart next to nothing",
+         {0, 3000, 100}},
     };
     for (const auto& c : cases) {
         MarketForecastInput in;
         in.seedForecast = c.seed;
         in.marketPrice = 10000;
         in.closingPrices = market;
+        in.pricesAtShare = c.then;
         in.currentPrice = c.current;
         in.buyNow = c.buyNow;
         in.elapsedShare = c.share;
@@ -223,7 +229,7 @@ TEST_F(HistoryTest, EndedAuctionsGiveTheMarketPriceAndTheAccuracy)
                                                                  At(0.5));
     ASSERT_TRUE(outlook);
     EXPECT_EQ(outlook->market.price, 12000);
-    EXPECT_EQ(outlook->forecast, 12000);
+    EXPECT_EQ(outlook->forecast, 10000) << "the sale whose price at half time was nearest weighs most";
 
     // A title read anew is searched anew.
     ASSERT_TRUE(RecordRun(history, Analysed("b3", "SEIKO プレザージュ SARX035 腕時計 中古", {5000, 7000}, true), At(3)));
