@@ -49,7 +49,6 @@ TEST(WorkFolderTest, HomeFolderGivesWayToThePrivateStateFolderOthersStay)
         EXPECT_TRUE(fs::equivalent(fs::current_path(), c.expected));
     }
     unsetenv("XDG_STATE_HOME");
-    setenv("HOME", home.c_str(), 1);
     EXPECT_EQ(fs::status(ownState).permissions() & fs::perms::all, fs::perms::owner_all)
         << "the saved My Auction pages are private";
 }
