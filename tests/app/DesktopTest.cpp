@@ -29,14 +29,6 @@ struct Started : QProcess {
     }
 };
 
-// The frame, title bar included, inside the free screen and of the outer size.
-bool Placed(QWidget* window, QSize outer)
-{
-    const QRect frame = window->frameGeometry();
-    return frame != window->geometry() && window->screen()->availableGeometry().contains(frame)
-           && (!outer.isValid() || frame.size() == outer);
-}
-
 void CheckOnDisplay(bool framed)
 {
     boxes::Reset();
@@ -57,8 +49,11 @@ void CheckOnDisplay(bool framed)
         {Form1, QSize(917, 640).boundedTo(free.size())}, {Form2, QSize(870, 638).boundedTo(free.size())}, {Form4, {}}};
     for (auto [window, outer] : windows) {
         window->show();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return Placed(window, outer); }, 5000))
-            << window->objectName().toStdString();
+        // The frame, title bar included, inside the free screen and of the outer size.
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            const QRect frame = window->frameGeometry();
+            return frame != window->geometry() && free.contains(frame) && (!outer.isValid() || frame.size() == outer);
+        }, 5000)) << window->objectName().toStdString();
     }
     if (free.height() >= 640) {
         EXPECT_LE((Form1->frameGeometry().center() - free.center()).manhattanLength(), 1);
