@@ -10,7 +10,7 @@
 #include <ctime>
 #include <sys/resource.h>
 
-#include "net/NMHTTP.h"
+#include "bench/LoopbackGet.h"
 #include "tests/net/ScriptServer.h"
 
 namespace {
@@ -24,16 +24,7 @@ double Cpu(clockid_t clock)
 
 double Get(int port, const std::string& file)
 {
-    TNMHTTP http;
-    http.TimeOut = 300000;
-    http.InputFileMode = true;
-    http.Host = "127.0.0.1";
-    http.Port = port;
-    http.Body = file;
-    QElapsedTimer clock;
-    clock.start();
-    http.Get("/big");
-    return double(clock.nsecsElapsed()) / 1e9;
+    return TimedGet(port, "/big", file, 300000, true, nullptr);
 }
 
 } // namespace

@@ -1,12 +1,11 @@
 // What a hostile server costs the HTTP client: peak memory against a reply
 // header that never ends, and the disk taken by a body that never ends.
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <cstdio>
 #include <filesystem>
 #include <sys/resource.h>
 
-#include "net/NMHTTP.h"
+#include "bench/LoopbackGet.h"
 #include "tests/net/ScriptServer.h"
 
 namespace {
@@ -32,21 +31,8 @@ ScriptServer::Script Endless(std::string head, std::string piece)
 
 std::string Get(int port, bool toFile, const std::string& file, double& seconds)
 {
-    TNMHTTP http;
-    http.TimeOut = 60000;
-    http.InputFileMode = toFile;
-    http.Host = "127.0.0.1";
-    http.Port = port;
-    http.Body = file;
-    QElapsedTimer clock;
-    clock.start();
     std::string outcome = "returned";
-    try {
-        http.Get("/");
-    } catch (const std::exception& e) {
-        outcome = e.what();
-    }
-    seconds = double(clock.nsecsElapsed()) / 1e9;
+    seconds = TimedGet(port, "/", file, 60000, toFile, &outcome);
     return outcome;
 }
 

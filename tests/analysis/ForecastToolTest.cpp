@@ -149,7 +149,7 @@ TEST_F(ForecastToolTest, RecordsOnlyWhenAskedAndShowsTheMarketOfSimilarSales)
     EXPECT_TRUE(QJsonDocument::fromJson(QByteArray::fromStdString(plain.out))["market"].isNull());
     EXPECT_FALSE(std::filesystem::exists(HistoryPath())) << "a replay writes nothing";
 
-    // Three ended sales of the same watch under other IDs, each closing at 1,200.
+    // Three ended sales of the same watch, each closing at 1,200.
     for (const char* id : {"c1", "c2", "c3"}) {
         std::string page = BidHistoryPage();
         page.replace(page.find("b12345678"), 9, id);
@@ -167,9 +167,9 @@ TEST_F(ForecastToolTest, RecordsOnlyWhenAskedAndShowsTheMarketOfSimilarSales)
     EXPECT_EQ(similar[0]["title"].toString(), QString::fromUtf8("ｾｲｺｰ 腕時計 〓型 限定品"));
     EXPECT_EQ(similar[0]["similarity"].toDouble(), 1.0);
     EXPECT_EQ(similar[0]["endTime"].toInteger(), LocalTime(2023, 12, 30, 22, 0));
-    EXPECT_NE(Tool(At("2023-12-29 22:00")).out.find("相場：¥" + Grouped(1200) + "（類似 3 件、¥" + Grouped(1200) + "〜¥"
-                                                     + Grouped(1200) + "）\n相場を加味した予測：¥" + Grouped(1200)),
-              std::string::npos);
+    const std::string yen = "¥" + Grouped(1200);
+    const std::string text = Tool(At("2023-12-29 22:00")).out;
+    EXPECT_NE(text.find("相場：" + yen + "（類似 3 件、" + yen + "〜" + yen + "）\n相場を加味した予測：" + yen), text.npos);
 
     // A history that cannot be written is not a silent success.
     std::filesystem::remove_all(sandbox::ConfigHome());

@@ -1,5 +1,4 @@
-// The windows on a real X display, with and without a window manager. The
-// test starts Xvfb (and openbox) and runs itself again on that display.
+// The windows on Xvfb, with and without openbox; the test runs itself again there.
 #include <QApplication>
 #include <QDialog>
 #include <QProcess>
@@ -16,7 +15,7 @@
 
 namespace {
 
-// A child process that ends with the test (terminated: Xvfb then removes its lock).
+// Terminated, not killed: Xvfb then removes its lock.
 struct Started : QProcess {
     Started(const QString& program, const QStringList& args, const QProcessEnvironment& env)
     {
@@ -30,22 +29,6 @@ struct Started : QProcess {
     }
 };
 
-// The frame, title bar included, inside the free screen and of the outer size.
-bool Placed(QWidget* window, QSize outer)
-{
-    const QRect frame = window->frameGeometry();
-    return frame != window->geometry() && window->screen()->availableGeometry().contains(frame)
-           && (!outer.isValid() || frame.size() == outer);
-}
-
-std::string Where(QWidget* window)
-{
-    const QRect f = window->frameGeometry();
-    return std::to_string(f.width()) + "x" + std::to_string(f.height()) + " at " + std::to_string(f.x()) + ","
-           + std::to_string(f.y());
-}
-
-// Runs inside Xvfb: what the user sees on that screen.
 void CheckOnDisplay(bool framed)
 {
     boxes::Reset();
@@ -53,7 +36,6 @@ void CheckOnDisplay(bool framed)
     EXPECT_TRUE(QTest::qWaitFor([] { return Form1->isActiveWindow(); }, 10000)) << "the keyboard at start";
     EXPECT_EQ(QApplication::focusWidget(), Form1->ui.ComboBox1);
 
-    // After a dialog, too; the window manager (or nobody) then decides.
     boxes::WhenModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
     Form1->ui.P1->trigger();
     EXPECT_TRUE(QTest::qWaitFor([] { return Form1->isActiveWindow(); }, 5000)) << "after a dialog";
@@ -67,8 +49,11 @@ void CheckOnDisplay(bool framed)
         {Form1, QSize(917, 640).boundedTo(free.size())}, {Form2, QSize(870, 638).boundedTo(free.size())}, {Form4, {}}};
     for (auto [window, outer] : windows) {
         window->show();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return Placed(window, outer); }, 5000))
-            << window->objectName().toStdString() << " " << Where(window);
+        // The frame, title bar included, inside the free screen and of the outer size.
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            const QRect frame = window->frameGeometry();
+            return frame != window->geometry() && free.contains(frame) && (!outer.isValid() || frame.size() == outer);
+        }, 5000)) << window->objectName().toStdString();
     }
     if (free.height() >= 640) {
         EXPECT_LE((Form1->frameGeometry().center() - free.center()).manhattanLength(), 1);

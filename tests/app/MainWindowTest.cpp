@@ -253,23 +253,20 @@ TEST_F(MainWindowTest, MenuShowsTheSettingsWindowsModallyAndDebugShowsTheLogWith
 TEST_F(MainWindowTest, KeyboardStartsInTheEntryBoxReturnsThereAndEnterRuns)
 {
     StartWithList(0);
-    QWidget* entry = Form1->ui.ComboBox1; // its line edit's focus proxy
+    QWidget* entry = Form1->ui.ComboBox1;
     EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == entry; }, 2000)) << "at start";
 
-    // After a dialog, whatever had the keyboard before.
-    Form1->ui.StringGrid1->setFocus();
+    Form1->ui.StringGrid1->setFocus(); // had the keyboard before the dialog
     boxes::WhenModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
     Form1->ui.Y2->trigger();
     EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == entry; }, 2000)) << "after a dialog";
     EXPECT_EQ(QApplication::activeWindow(), Form1);
 
-    // Tab leaves the bid table rather than walking its cells.
     Form1->ui.StringGrid1->setFocus();
     QTest::keyClick(Form1->ui.StringGrid1, Qt::Key_Tab);
-    EXPECT_NE(QApplication::focusWidget(), Form1->ui.StringGrid1);
+    EXPECT_NE(QApplication::focusWidget(), Form1->ui.StringGrid1) << "Tab leaves the table";
 
-    // Enter is "ミレロ" whether or not a pick would run, and a list title
-    // still stands for its address.
+    // Enter is "ミレロ" whatever TitleGo says; a list title stands for its address.
     gAuctionList.count = 1;
     gAuctionList.entries[0] = {"page 12", "t", ""};
     Form1->ShowAuctionTitles();

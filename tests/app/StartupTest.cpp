@@ -227,21 +227,17 @@ TEST_F(StartupTest, DroppedFilesCountInTheStatusBarAndTheLastPathStaysInTheBox)
 TEST_F(StartupTest, FilesDroppedOnTheEntryBoxAreADropOnTheWindowButTextIsTyped)
 {
     QWidget* entry = Form1->ui.ComboBox1->lineEdit();
-    const QString a = QString::fromStdString(sandbox::Dir() + "/a.html"), b = QString::fromStdString(sandbox::Dir() + "/b");
-    // File managers offer the addresses as text too.
-    QMimeData files;
-    files.setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b)});
-    files.setText(files.urls()[0].toString() + "\n" + files.urls()[1].toString());
+    const QString path = QString::fromStdString(sandbox::Dir() + "/b");
+    QMimeData files, link;
+    files.setUrls({QUrl::fromLocalFile(path + ".html"), QUrl::fromLocalFile(path)});
+    files.setText("file://" + path + ".html\nfile://" + path); // as file managers offer them
+    link.setText(QStringLiteral("http://page.example/jp/auction/a1"));
     Drop(entry, files);
     EXPECT_EQ(Form1->ui.StatusBar1->SimpleText(), "2");
-    EXPECT_EQ(Form1->ui.ComboBox1->currentText(), b);
-
-    // A link dragged from a browser is text for the box, as it always was.
-    QMimeData text;
-    text.setText(QStringLiteral("http://page.example/jp/auction/a1"));
+    EXPECT_EQ(Form1->ui.ComboBox1->currentText(), path);
     Form1->ui.ComboBox1->clearEditText();
-    Drop(entry, text);
-    EXPECT_EQ(Form1->ui.ComboBox1->currentText(), text.text());
+    Drop(entry, link);
+    EXPECT_EQ(Form1->ui.ComboBox1->currentText(), link.text()) << "a link from a browser is typed";
     EXPECT_EQ(Form1->ui.StatusBar1->SimpleText(), "2");
 }
 

@@ -8,18 +8,6 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-void SetOrUnset(const char* name, const std::string& value)
-{
-    if (value.empty())
-        unsetenv(name);
-    else
-        setenv(name, value.c_str(), 1);
-}
-
-} // namespace
-
 TEST(WorkFolderTest, HomeFolderGivesWayToThePrivateStateFolderOthersStay)
 {
     const std::string dir = sandbox::Dir();
@@ -43,13 +31,12 @@ TEST(WorkFolderTest, HomeFolderGivesWayToThePrivateStateFolderOthersStay)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         fs::current_path(c.start);
-        SetOrUnset("HOME", c.home);
-        SetOrUnset("XDG_STATE_HOME", c.stateHome);
+        setenv("HOME", c.home.c_str(), 1);
+        c.stateHome.empty() ? unsetenv("XDG_STATE_HOME") : setenv("XDG_STATE_HOME", c.stateHome.c_str(), 1);
         EXPECT_EQ(EnterWorkFolder(), fs::path(c.expected));
         EXPECT_TRUE(fs::equivalent(fs::current_path(), c.expected));
     }
     unsetenv("XDG_STATE_HOME");
-    setenv("HOME", home.c_str(), 1);
     EXPECT_EQ(fs::status(ownState).permissions() & fs::perms::all, fs::perms::owner_all)
         << "the saved My Auction pages are private";
 }

@@ -160,20 +160,28 @@ protected:
 
     static std::string Caption() { return Form1->windowTitle().toStdString(); }
 
-    // Clicks "中止", answering Yes, once the held request has been sent.
-    void CancelWhenHeld()
+    // Runs act once the held request has been sent.
+    void WhenHeld(std::function<void()> act)
     {
         auto* timer = new QTimer(Form3);
-        QObject::connect(timer, &QTimer::timeout, [this, timer] {
+        QObject::connect(timer, &QTimer::timeout, [this, timer, act] {
             const std::vector<std::string> requests = service.server.Requests();
             if (static_cast<int>(requests.size()) > service.hold
                 && requests[static_cast<std::size_t>(service.hold)].ends_with("\r\n\r\n")) {
                 timer->stop();
-                boxes::Answer(IDYES);
-                Form3->ui.BitBtn6->click();
+                act();
             }
         });
         timer->start(10);
+    }
+
+    // Clicks "中止", answering Yes, once the held request has been sent.
+    void CancelWhenHeld()
+    {
+        WhenHeld([] {
+            boxes::Answer(IDYES);
+            Form3->ui.BitBtn6->click();
+        });
     }
 
     MyAuctionService service;
@@ -399,27 +407,19 @@ TEST_F(ImportTest, ClosingTheWindowDuringATransferAsksAndCancels)
         {"閉じる", [] { Form3->ui.BitBtn2->click(); }},
         {"Escape", [] { QTest::keyClick(Form3, Qt::Key_Escape); }},
     };
-    for (const auto& [how, closeFn] : closes) {
+    for (const auto& [how, close] : closes) {
         SCOPED_TRACE(how);
-        const std::function<void()> close = closeFn;
         boxes::Reset();
         HaveList();
         service.hold = service.server.Connections();
         bool stayedOnNo = false;
-        // No leaves the transfer going and the window open; Yes cancels it.
         boxes::Answer(IDNO);
         boxes::Answer(IDYES);
-        auto* timer = new QTimer(Form3);
-        QObject::connect(timer, &QTimer::timeout, [&, timer] {
-            const std::vector<std::string> requests = service.server.Requests();
-            if (static_cast<int>(requests.size()) <= service.hold || !requests.back().ends_with("\r\n\r\n"))
-                return;
-            timer->stop();
+        WhenHeld([&, close = close] {
             close();
             stayedOnNo = Form3->isVisible();
             close();
         });
-        timer->start(10);
         Import();
 
         EXPECT_TRUE(stayedOnNo);
@@ -433,7 +433,7 @@ TEST_F(ImportTest, TheFollowUpWaitsForTheRunningAnalysis)
 {
     Start();
     Form3->FollowUpRun = [] { Form1->QueueRunAnalysis(); };
-    Form1->NMHTTP1->TimeOut = 5000; // two tangled runs end soon
+    Form1->NMHTTP1->TimeOut = 5000;
     std::atomic<bool> imported{false};
     ScriptServer page([&](ScriptServer::Conn& c, int) {
         c.ReadRequest();
@@ -442,7 +442,6 @@ TEST_F(ImportTest, TheFollowUpWaitsForTheRunningAnalysis)
         c.Send("HTTP/1.0 200 OK\r\n\r\n" + EucFromUtf8(BidHistoryPage()));
         c.Close();
     });
-    // The import runs while the analysis waits for its page.
     After(0, [&] {
         Import();
         imported = true;
@@ -453,8 +452,6 @@ TEST_F(ImportTest, TheFollowUpWaitsForTheRunningAnalysis)
     EXPECT_EQ(boxes::Texts(), std::vector<std::string>{"12 件、取得できました。"});
     EXPECT_EQ(Form1->ui.Label10->text().toStdString(), "ｾｲｺｰ 腕時計 〓型 限定品");
     EXPECT_EQ(service.Targets().size(), 2u) << "no run inside the running one";
-
-    // Then the first imported entry's run.
     EXPECT_TRUE(QTest::qWaitFor([&] { return service.Targets().size() == 3 && Form1->ui.BitBtn1->isEnabled(); }));
     EXPECT_EQ(service.Targets().back(), "/jp/show/bid_hist?aID=a1&typ=log");
     EXPECT_EQ(boxes::Texts().size(), 1u);

@@ -2,7 +2,6 @@
 #include <QTest>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <memory>
 
 #include "net/Encoders.h"
 #include "net/NMHTTP.h"
@@ -359,7 +358,6 @@ TEST_F(HttpTest, RedirectCookiesStayOnTheirHostAndMustBeSendable)
 {
     // One server plays both hosts: 127.0.0.1 and, by name, other.test.
     TPowersock::LookupOverride = [](const std::string&, auto answer) { answer("127.0.0.1"); };
-    auto replies = std::make_shared<std::vector<std::string>>();
     struct Case {
         const char* what;
         std::vector<std::pair<std::string, std::string>> hops; // Set-Cookie, Location host
@@ -373,14 +371,14 @@ TEST_F(HttpTest, RedirectCookiesStayOnTheirHostAndMustBeSendable)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ScriptServer server([replies](ScriptServer::Conn& conn, int i) {
+        std::vector<std::string> replies;
+        ScriptServer server([&replies](ScriptServer::Conn& conn, int i) {
             conn.ReadRequest();
-            conn.Send(static_cast<std::size_t>(i) < replies->size() ? (*replies)[static_cast<std::size_t>(i)] : Ok("end"));
+            conn.Send(static_cast<std::size_t>(i) < replies.size() ? replies[static_cast<std::size_t>(i)] : Ok("end"));
             conn.Close();
         });
-        replies->clear();
         for (const auto& [cookie, host] : c.hops)
-            replies->push_back("HTTP/1.0 302 Found\r\nSet-Cookie: " + cookie + "\r\nLocation: http://" + host + ":" +
+            replies.push_back("HTTP/1.0 302 Found\r\nSet-Cookie: " + cookie + "\r\nLocation: http://" + host + ":" +
                                std::to_string(server.Port()) + "/next\r\n\r\n");
         Prepare(server);
         http.HeaderInfo.Cookie = "login=me";
@@ -394,7 +392,7 @@ TEST_F(HttpTest, RedirectCookiesStayOnTheirHostAndMustBeSendable)
 
 TEST_F(HttpTest, EndlessRepliesAreCutOffAtTheirBounds)
 {
-    // Each server stops past the bound, so a client without one succeeds.
+    // Each server stops just past the bound, so a client without one succeeds.
     const auto server = [](std::string head, std::string piece, int count, std::string tail) {
         return [=](ScriptServer::Conn& c, int) {
             c.ReadRequest();
