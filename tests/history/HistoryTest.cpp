@@ -127,7 +127,7 @@ TEST(MarketTest, MarketAwareForecastStaysBetweenTheCurrentPriceAndBuyItNow)
         {8000, 3000, 9500, 0.5, 9500, "capped at buy-it-now"},
         {1000, 1000, -1, 0.5, 2500, "a course far below the market holds it down"},
         {1000, 1000, -1, 1.0, 1000, "to the seed forecast at the end"},
-        {12000, 10500, -1, 0.9, 10500, "sales below the current price count at it"},
+        {12000, 10549, -1, 0.9, 10549, "sales below the current price count at it, off the price steps too"},
         {8000, 3000, -1, 0.5, 11000, "the sale that stood where this one stands weighs most", {1000, 1000, 3000}},
         {8000, 3000, -1, 0.5, 9000, "an unknown course weighs as one alike, one far apart next to nothing",
          {0, 3000, 100}},
