@@ -12,6 +12,7 @@
 #include "history/History.h"
 #include "ui/Browser.h"
 #include "ui/Dialogs.h"
+#include "ui/Form.h"
 #include "ui/Sjis.h"
 
 TForm11* Form11 = nullptr;
@@ -80,7 +81,8 @@ TForm11::TForm11(QWidget* parent) : TFormBase(parent, FormPosition::ScreenCenter
     ui.setupUi(this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
                    | Qt::WindowCloseButtonHint);
-    resize(840, 640);
+    // Frame included, and no taller than a small screen.
+    SetOuterSize(this, QSize(840, 640));
 
     SetUpGrid(ui.StringGrid1, {"商品名", "落札価格", "終了日時", "類似度"}, {420, 100, 130, 70});
     SetUpGrid(ui.StringGrid2, {"商品名", "終了日時", "状態", "価格", "最終予測", "誤差", "相場加味予測", "誤差"},
