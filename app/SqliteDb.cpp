@@ -82,11 +82,6 @@ bool SqliteDb::IsDamaged() const
     return code == SQLITE_NOTADB || code == SQLITE_CORRUPT;
 }
 
-std::int64_t SqliteDb::LastInsertRowid() const
-{
-    return db_ ? sqlite3_last_insert_rowid(db_) : 0;
-}
-
 SqliteStatement::SqliteStatement(const SqliteDb& db, const char* sql)
 {
     if (db.Handle() && sqlite3_prepare_v2(db.Handle(), sql, -1, &stmt_, nullptr) != SQLITE_OK) {

@@ -33,7 +33,6 @@ public:
     // True when the file is not a database or its schema cannot be read.
     bool IsDamaged() const;
 
-    std::int64_t LastInsertRowid() const;
 
     sqlite3* Handle() const { return db_; }
 

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
-#include <mutex>
 #include <unordered_map>
 #include <sqlite3.h>
 
@@ -188,10 +187,18 @@ bool IndexTitle(const SqliteDb& db, std::int64_t id, std::string_view key, bool 
     return true;
 }
 
+// How far a forecast was off, as a share of the closing price.
+std::optional<double> RelativeError(std::optional<std::int64_t> forecast, std::optional<std::int64_t> closing)
+{
+    if (!forecast || !closing || *closing <= 0)
+        return std::nullopt;
+    return std::abs(static_cast<double>(*forecast - *closing)) / static_cast<double>(*closing);
+}
+
 void AddError(std::vector<double>& errors, std::optional<std::int64_t> forecast, std::int64_t closing)
 {
-    if (forecast && closing > 0)
-        errors.push_back(std::abs(static_cast<double>(*forecast - closing)) / static_cast<double>(closing));
+    if (const std::optional<double> error = RelativeError(forecast, closing))
+        errors.push_back(*error);
 }
 
 AccuracyCell Summarise(std::vector<double> errors)
@@ -205,12 +212,10 @@ AccuracyCell Summarise(std::vector<double> errors)
         sum += e;
     cell.mean = sum / static_cast<double>(errors.size());
     std::sort(errors.begin(), errors.end());
-    const std::size_t n = errors.size();
-    cell.median = n % 2 ? errors[n / 2] : (errors[n / 2 - 1] + errors[n / 2]) / 2;
+    cell.median = SortedMedian(errors);
     return cell;
 }
 
-std::mutex gListenerLock;
 AnalysisRunListener gListener;
 
 } // namespace
@@ -500,13 +505,8 @@ std::vector<RecordedAuction> History::Auctions(std::size_t limit) const
         a.lastSeen = q.ColumnInt64(8);
         a.lastForecast = OptionalInt(q, 9);
         a.lastMarketForecast = OptionalInt(q, 10);
-        if (a.closingPrice && *a.closingPrice > 0) {
-            const double closing = static_cast<double>(*a.closingPrice);
-            if (a.lastForecast)
-                a.lastForecastError = std::abs(static_cast<double>(*a.lastForecast) - closing) / closing;
-            if (a.lastMarketForecast)
-                a.lastMarketForecastError = std::abs(static_cast<double>(*a.lastMarketForecast) - closing) / closing;
-        }
+        a.lastForecastError = RelativeError(a.lastForecast, a.closingPrice);
+        a.lastMarketForecastError = RelativeError(a.lastMarketForecast, a.closingPrice);
         list.push_back(std::move(a));
     }
     return list;
@@ -590,11 +590,8 @@ void RecordAnalysisRun(const AuctionRecord& record, const BidLog& log, std::stri
         // The run has shown its results; the history only misses this one.
     }
     try {
-        AnalysisRunListener listener;
-        {
-            std::lock_guard guard(gListenerLock);
-            listener = gListener;
-        }
+        // A copy: the listener may set another while it runs.
+        const AnalysisRunListener listener = gListener;
         if (listener)
             listener(record, log, now);
     } catch (...) {
@@ -603,6 +600,5 @@ void RecordAnalysisRun(const AuctionRecord& record, const BidLog& log, std::stri
 
 void SetAnalysisRunListener(AnalysisRunListener listener)
 {
-    std::lock_guard guard(gListenerLock);
     gListener = std::move(listener);
 }

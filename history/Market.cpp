@@ -97,9 +97,8 @@ std::optional<MarketPrice> MarketFrom(const std::vector<SimilarAuction>& ranked)
     for (const SimilarAuction& a : market.similar)
         prices.push_back(a.closingPrice);
     std::sort(prices.begin(), prices.end());
-    const std::size_t n = prices.size();
-    market.price = n % 2 ? prices[n / 2] : (prices[n / 2 - 1] + prices[n / 2]) / 2;
-    market.count = static_cast<int>(n);
+    market.price = SortedMedian(prices);
+    market.count = static_cast<int>(prices.size());
     market.low = prices.front();
     market.high = prices.back();
     return market;

@@ -57,6 +57,14 @@ struct MarketPrice {
 // kMarketMinCount. An even count takes the mean of the middle two, rounded down.
 std::optional<MarketPrice> MarketFrom(const std::vector<SimilarAuction>& ranked);
 
+// The middle of sorted values, the mean of the middle two for an even count.
+template <typename T>
+T SortedMedian(const std::vector<T>& sorted)
+{
+    const std::size_t n = sorted.size();
+    return n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+}
+
 struct MarketForecastInput {
     std::int64_t seedForecast = 0;  // the extrapolating forecast, as shown
     std::int64_t marketPrice = 0;
