@@ -102,19 +102,21 @@ SAMPLES = [
      7.125, 7, 8000, 36500, None, 41, ("watch",)),
     # these two end minutes after the start, for the watch board to follow
     ("e51190876", "ニコン D70 デジタル一眼レフ ボディ バッテリー・充電器付き", "camera_kita",
-     5, 5 + 8 / 1440, 20000, 50500, None, 16, ("watch", "bidding")),
+     5, 5 + 10 / 1440, 20000, 50500, None, 16, ("watch", "bidding")),
     ("g40025613", "ゲームボーイアドバンスSP 本体 オニキスブラック", "retro_plaza",
-     3, 3 + 15 / 1440, 4000, 8000, None, 11, ("watch",)),
+     3, 3 + 20 / 1440, 4000, 8000, None, 11, ("watch",)),
 ]
 
-# The bids that arrive on running samples once the service runs: how many, the
-# closing price they reach, and whether the seller chose the automatic extension.
+# The bids that arrive on running samples once the service runs: how many (or
+# at which minutes after the start), the closing price they reach, and whether
+# the seller chose the automatic extension. The short auctions' last bids come
+# late enough for a watcher to see their ends move.
 LATER = {
     "e51122334": (5, 58000, False),
     "g40018236": (5, 9750, False),
     "b63350217": (28, 431000, False),
-    "e51190876": (4, 56000, True),
-    "g40025613": (5, 10000, True),
+    "e51190876": ((2, 4, 7, 9), 56000, True),  # ends after 15 minutes, not 10
+    "g40025613": ((3, 8, 13, 17), 9750, True),  # after 25, not 20
 }
 
 # Auctions of the same items that ended before the service starts: what the
@@ -220,17 +222,15 @@ def make_bids(rng, start, last, start_price, final_price, count):
     return priced_bids(rng, times, start_price, final_price)
 
 
-def later_bids(rng, now, end, earlier, start_price, final_price, count):
-    """count bids from now to a minute before end rising to final_price after
-    earlier (newest first), newest first. The first comes within minutes, so a
-    fresh service soon shows a change."""
+def later_times(rng, now, end, count):
+    """count moments from now to a minute before end, oldest first. The first
+    comes within minutes, so a fresh service soon shows a change."""
     if count == 0:
         return []
     span = (end - now).total_seconds() - 120
     offsets = [rng.uniform(60, min(240, 60 + span))]
     offsets += [60 + span * rng.random() ** 0.5 for _ in range(count - 1)]
-    times = sorted(now + dt.timedelta(seconds=s) for s in offsets)
-    return priced_bids(rng, times, start_price, final_price, earlier)
+    return sorted(now + dt.timedelta(seconds=s) for s in offsets)
 
 
 def priced_bids(rng, times, start_price, final_price, earlier=()):
@@ -266,7 +266,10 @@ def plan_auctions(now):
         last = min(now, end) - dt.timedelta(minutes=3)
         bids = make_bids(rng, start, last, start_price, price, count)
         more, closing_price, extends = LATER.get(aid, (0, price, False))
-        bids = later_bids(rng, now, end, bids, start_price, closing_price, more) + bids
+        times = ([now + dt.timedelta(minutes=m) for m in more] if isinstance(more, tuple)
+                 else later_times(rng, now, end, more))
+        if times:
+            bids = priced_bids(rng, times, start_price, closing_price, bids) + bids
         auctions.append(Auction(aid, title, seller, start, end, start_price, buy_now,
                                 bids, lists, extends))
     return auctions
