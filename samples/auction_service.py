@@ -4,20 +4,27 @@
 Serves a handful of auctions in the service's old EUC-JP page layout over
 HTTP/1.0 on 127.0.0.1: bid-history pages, simple item pages, item pictures and
 the My Auction pages (these need the login cookie Y=sample). Dates are relative
-to the moment the service starts, so its running auctions are running then.
+to the moment the service starts, so its running auctions are running then; bids
+keep arriving on them and two end minutes after the start. A bid-history page
+as it stood earlier is served with at=YYYYMMDDHHMM in the query.
 
     samples/auction_service.py [--port 8380]        serve until Ctrl+C
     samples/auction_service.py --list [--port 8380] print title, page and picture
                                                     address of each auction, tab-separated
     samples/auction_service.py --ended [--port 8380] print title and page address of
                                                     each ended auction of the market
+    samples/auction_service.py --points [--port 8380] print when and which page to record
+                                                    of each ended auction of the market
+    --start "YYYY-MM-DD HH:MM"                      the moment dates count from (default now)
 """
 
 import argparse
+import dataclasses
 import datetime as dt
 import random
 import re
 import sys
+import time
 import urllib.parse
 from dataclasses import dataclass, field
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
@@ -29,6 +36,9 @@ LOGIN_COOKIE = "Y=sample"
 USER = "sample_user"
 PICTURES = Path(__file__).resolve().parent / "img"
 ENCODING = "euc_jp"
+# A bid this close to the end of an auction whose seller chose the automatic
+# extension moves its end this much later, as on the real service.
+EXTENSION = dt.timedelta(minutes=5)
 
 
 @dataclass
@@ -50,6 +60,7 @@ class Auction:
     buy_now: int | None
     bids: list[Bid] = field(default_factory=list)  # newest first
     lists: tuple[str, ...] = ()  # the My Auction lists that show it
+    extends: bool = False  # automatic extension; end is then the scheduled one
 
     @property
     def price(self):
@@ -58,9 +69,22 @@ class Auction:
     def running(self, now):
         return now < self.end
 
+    def as_of(self, when):
+        """The auction as the service showed it at when: the bids made by then and
+        the end they extended. None before its start."""
+        if when < self.start:
+            return None
+        bids = [b for b in self.bids if b.time <= when]
+        end = self.end
+        if self.extends:
+            for b in reversed(bids):
+                if b.time >= end - EXTENSION:
+                    end += EXTENSION
+        return dataclasses.replace(self, bids=bids, end=end)
+
 
 # id, title, seller, days since the start, length in days, start price,
-# final price, buy-it-now price, number of bids, My Auction lists
+# price and number of bids at the service's start, buy-it-now price, My Auction lists
 SAMPLES = [
     ("e51122334", "ニコン D70 デジタル一眼レフ ボディ 元箱付き 美品", "kobe_camera",
      3, 5, 30000, 52500, None, 23, ("watch", "bidding")),
@@ -76,7 +100,24 @@ SAMPLES = [
      6, 5, 10000, 20000, 20000, 9, ("watch",)),
     ("a70452218", "トヨタ純正 アルミホイール 15インチ 4本セット 中古", "tire_hiroba",
      7.125, 7, 8000, 36500, None, 41, ("watch",)),
+    # these two end minutes after the start, for the watch board to follow
+    ("e51190876", "ニコン D70 デジタル一眼レフ ボディ バッテリー・充電器付き", "camera_kita",
+     5, 5 + 10 / 1440, 20000, 50500, None, 16, ("watch", "bidding")),
+    ("g40025613", "ゲームボーイアドバンスSP 本体 オニキスブラック", "retro_plaza",
+     3, 3 + 20 / 1440, 4000, 8000, None, 11, ("watch",)),
 ]
+
+# The bids that arrive on running samples once the service runs: how many (or
+# at which minutes after the start), the closing price they reach, and whether
+# the seller chose the automatic extension. The short auctions' last bids come
+# late enough for a watcher to see their ends move.
+LATER = {
+    "e51122334": (5, 58000, False),
+    "g40018236": (5, 9750, False),
+    "b63350217": (28, 431000, False),
+    "e51190876": ((2, 4, 7, 9), 56000, True),  # ends after 15 minutes, not 10
+    "g40025613": ((3, 8, 13, 17), 9750, True),  # after 25, not 20
+}
 
 # Auctions of the same items that ended before the service starts: what the
 # running samples' items sold for. Titles vary as sellers write them (brackets,
@@ -99,6 +140,10 @@ MARKET = [
      27, 3, 10000, 31000, None, 22),
     ("e49905518", "ニコン D100 ボディ 縦位置グリップ付き", "photo_kaido",
      16, 7, 50000, 72000, None, 17),
+    ("e49731904", "ニコン D70 デジタル一眼レフ ボディ 純正ストラップ付き", "camera_yoshida",
+     34, 7, 25000, 57000, None, 24),
+    ("e49650287", "【送料無料】ニコン D70 ボディ ショット数少なめ", "lens_ya",
+     41, 5, 40000, 59500, None, 10),
     # ゲームボーイアドバンスSP (g40018236)
     ("g39877120", "ゲームボーイアドバンスSP パールブルー 本体 美品", "toy_box_k",
      3, 5, 3000, 9800, None, 16),
@@ -110,6 +155,10 @@ MARKET = [
      18, 5, 6000, 9500, None, 8),
     ("g39654410", "ゲームボーイアドバンス 本体 ミルキーピンク", "toy_box_k",
      23, 5, 2000, 4200, None, 11),
+    ("g39501772", "ゲームボーイアドバンスSP パールブルー 箱説付き", "mikan2004",
+     33, 5, 5000, 10200, None, 12),
+    ("g39433058", "任天堂 ゲームボーイアドバンスSP 本体 充電器付き", "retro_plaza",
+     40, 7, 1, 9200, None, 27),
     # ロレックス デイトジャスト 16234 (b63350217)
     ("b62998701", "ロレックス デイトジャスト Ref.16234 メンズ 自動巻 OH済", "ginza_tokei",
      5, 7, 300000, 428000, None, 38),
@@ -121,6 +170,10 @@ MARKET = [
      24, 7, 380000, 440000, None, 26),
     ("b62581376", "ロレックス エクスプローラーI 14270 メンズ 自動巻き", "ginza_tokei",
      14, 7, 300000, 372000, None, 31),
+    ("b62419553", "ロレックス デイトジャスト 16234 メンズ 自動巻き 保証書付き", "brand_ichiba",
+     32, 7, 350000, 445000, None, 33),
+    ("b62307716", "ROLEX デイトジャスト 16234 シルバー文字盤", "tokei_no_mori",
+     43, 7, 1, 418000, None, 198),
     # ハリー・ポッターと謎のプリンス (c27781540)
     ("c27612384", "ハリー・ポッターと謎のプリンス 上下巻 初版 帯付き", "hon_no_mushi",
      6, 5, 1500, 2900, None, 9),
@@ -132,6 +185,10 @@ MARKET = [
      21, 5, 1200, 2200, None, 8),
     ("c27355940", "ハリー・ポッターと炎のゴブレット 上下巻セット", "book_off_t",
      19, 5, 800, 1600, None, 7),
+    ("c27288109", "ハリー・ポッターと謎のプリンス 上下巻セット 帯付き", "akiko_s",
+     31, 5, 1000, 2800, None, 10),
+    ("c27203566", "ハリー・ポッターと謎のプリンス 上・下 2冊 美品", "hon_no_mushi",
+     38, 7, 1500, 2500, None, 6),
 ]
 
 BIDDERS = [
@@ -150,6 +207,10 @@ def bid_step(price):
     return 1000
 
 
+def minutes(days):
+    return dt.timedelta(minutes=round(days * 1440))
+
+
 def make_bids(rng, start, last, start_price, final_price, count):
     """count bids between start and last rising to final_price, newest first."""
     if count == 0:
@@ -158,9 +219,28 @@ def make_bids(rng, start, last, start_price, final_price, count):
     # bidding gathers towards the end, as it does on the service
     times = sorted(start + dt.timedelta(seconds=max(60, span * rng.random() ** 0.5))
                    for _ in range(count))
+    return priced_bids(rng, times, start_price, final_price)
+
+
+def later_times(rng, now, end, count):
+    """count moments from now to a minute before end, oldest first. The first
+    comes within minutes, so a fresh service soon shows a change."""
+    if count == 0:
+        return []
+    span = (end - now).total_seconds() - 120
+    offsets = [rng.uniform(60, min(240, 60 + span))]
+    offsets += [60 + span * rng.random() ** 0.5 for _ in range(count - 1)]
+    return sorted(now + dt.timedelta(seconds=s) for s in offsets)
+
+
+def priced_bids(rng, times, start_price, final_price, earlier=()):
+    """Bids at times (oldest first) rising to final_price after earlier, newest first."""
+    count = len(times)
     fractions = sorted(rng.random() ** 1.5 for _ in range(count - 1))
-    targets = [int(start_price + (final_price - start_price) * f) for f in fractions]
-    bids, price, bidder = [], None, None
+    price, bidder = (earlier[0].price, earlier[0].bidder) if earlier else (None, None)
+    base = start_price if price is None else price
+    targets = [int(base + (final_price - base) * f) for f in fractions]
+    bids = []
     for i, when in enumerate(times):
         least = start_price if price is None else price + bid_step(price)
         if i < len(targets):
@@ -173,24 +253,30 @@ def make_bids(rng, start, last, start_price, final_price, count):
     return bids[::-1]
 
 
-def build_auctions(now):
-    """The sample auctions as they stand at local time now."""
+def plan_auctions(now):
+    """The sample auctions of a service started at local time now, with every bid
+    they are going to get."""
     now = now.replace(second=0, microsecond=0)
     auctions = []
-    for (aid, title, seller, age, length, start_price, final_price, buy_now,
+    for (aid, title, seller, age, length, start_price, price, buy_now,
          count, lists) in SAMPLES:
         rng = random.Random(aid)
-        start = now - dt.timedelta(days=age)
-        end = start + dt.timedelta(days=length)
+        start = now - minutes(age)
+        end = start + minutes(length)
         last = min(now, end) - dt.timedelta(minutes=3)
-        bids = make_bids(rng, start, last, start_price, final_price, count)
+        bids = make_bids(rng, start, last, start_price, price, count)
+        more, closing_price, extends = LATER.get(aid, (0, price, False))
+        times = ([now + dt.timedelta(minutes=m) for m in more] if isinstance(more, tuple)
+                 else later_times(rng, now, end, more))
+        if times:
+            bids = priced_bids(rng, times, start_price, closing_price, bids) + bids
         auctions.append(Auction(aid, title, seller, start, end, start_price, buy_now,
-                                bids, lists))
+                                bids, lists, extends))
     return auctions
 
 
-def build_market(now):
-    """The ended auctions of the market as they stand at local time now."""
+def plan_market(now):
+    """The ended auctions of the market of a service started at local time now."""
     now = now.replace(second=0, microsecond=0)
     auctions = []
     for (aid, title, seller, ago, length, start_price, closing_price, buy_now,
@@ -203,6 +289,40 @@ def build_market(now):
                          closing_price, count)
         auctions.append(Auction(aid, title, seller, start, end, start_price, buy_now, bids))
     return auctions
+
+
+def as_of(plans, when):
+    return [a for a in (p.as_of(when) for p in plans) if a is not None]
+
+
+def build_auctions(now, when=None):
+    """The sample auctions of a service started at now as they stand at when
+    (by default now)."""
+    return as_of(plan_auctions(now), when or now.replace(second=0, microsecond=0))
+
+
+def build_market(now, when=None):
+    """The ended auctions of the market as they stand at when (by default now)."""
+    return as_of(plan_market(now), when or now.replace(second=0, microsecond=0))
+
+
+# Where in each quarter of its time an ended auction of the market is recorded.
+POINT_SHARES = (1 / 8, 3 / 8, 5 / 8, 7 / 8)
+
+
+def record_points(now, base):
+    """(time, page address, "running" or "ended") of each moment the demo records
+    an ended auction of the market: the middle of each quarter of its time, with
+    the page as it stood then, and its end; oldest first, so that a forecast
+    weighs only the closing prices known by its time."""
+    points = []
+    for a in plan_market(now):
+        for share in POINT_SHARES:
+            when = (a.start + (a.end - a.start) * share).replace(second=0, microsecond=0)
+            points.append((when, f"{base}/jp/auction/{a.id}&at={when:%Y%m%d%H%M}", "running"))
+        points.append((a.end, f"{base}/jp/auction/{a.id}", "ended"))
+    # an end before a point of the same minute, as the program sees it then
+    return sorted(points, key=lambda p: (p[0], p[2] == "running"))
 
 
 def header_date(t):
@@ -298,7 +418,9 @@ def time_left(a, now):
         return "終了"
     if left.days:
         return f"{left.days}日"
-    return f"{left.seconds // 3600}時間"
+    if left.seconds >= 3600:
+        return f"{left.seconds // 3600}時間"
+    return f"{left.seconds // 60}分"
 
 
 def my_auction_list(auctions, query, base, now):
@@ -354,13 +476,24 @@ def not_found_page():
 
 
 class Service(ThreadingHTTPServer):
+    """Dates count from now (by default the moment it starts); its clock starts
+    there and runs on, unless another clock is given."""
     daemon_threads = True
 
-    def __init__(self, port, now=None):
+    def __init__(self, port, now=None, clock=None):
         super().__init__((HOST, port), Handler)
-        self.now = now or dt.datetime.now()
-        self.auctions = {a.id: a for a in build_auctions(self.now) + build_market(self.now)}
+        self.started = now or dt.datetime.now()
+        if clock is None:
+            ticks = time.monotonic()
+            clock = lambda: self.started + dt.timedelta(seconds=time.monotonic() - ticks)  # noqa: E731
+        self.clock = clock
+        self.plans = {a.id: a for a in plan_auctions(self.started) + plan_market(self.started)}
         self.base = f"http://{HOST}:{self.server_address[1]}"
+
+    @property
+    def auctions(self):
+        """Every auction as it stands now."""
+        return {a.id: a for a in as_of(self.plans.values(), self.clock())}
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -381,13 +514,18 @@ class Handler(BaseHTTPRequestHandler):
 
     def do_GET(self):
         url = urllib.parse.urlsplit(self.path)
-        query = {k: v[0] for k, v in urllib.parse.parse_qs(url.query, keep_blank_values=True).items()}
-        auctions = self.server.auctions
-        path = url.path
-        if path == "/jp/show/bid_hist" and query.get("aID") in auctions:
-            self.reply(bid_history_page(auctions[query["aID"]]))
-        elif path.startswith("/jp/auction/") and path[12:] in auctions:
-            self.reply(item_page(auctions[path[12:]], self.server.now))
+        path, _, extra = url.path.partition("&")  # /jp/auction/<id>&at=…: the program's address form
+        query = {k: v[0] for k, v in urllib.parse.parse_qs(
+            "&".join((url.query, extra)), keep_blank_values=True).items()}
+        now = self.server.clock()
+        when = self.moment(query.get("at"), now)
+        plans = self.server.plans
+        aid = query.get("aID") if path == "/jp/show/bid_hist" else path[12:]
+        auction = plans[aid].as_of(when) if when and aid in plans else None
+        if path == "/jp/show/bid_hist" and auction:
+            self.reply(bid_history_page(auction))
+        elif path.startswith("/jp/auction/") and auction:
+            self.reply(item_page(auction, when))
         elif re.fullmatch(r"/img/[a-z0-9]+\.jpg", path) and (PICTURES / path[5:]).is_file():
             self.reply((PICTURES / path[5:]).read_bytes(), "image/jpeg")
         elif path == "/jp/show/mystatus" and query.get("select", "") in ("", *LISTS):
@@ -396,10 +534,20 @@ class Handler(BaseHTTPRequestHandler):
             elif "select" not in query:
                 self.reply(my_auction_top(self.server.base))
             else:
-                self.reply(my_auction_list(list(auctions.values()), query, self.server.base,
-                                           self.server.now))
+                self.reply(my_auction_list(as_of(plans.values(), now), query, self.server.base, now))
         else:
             self.reply(not_found_page(), status=404)
+
+    @staticmethod
+    def moment(at, now):
+        """The moment a page is asked for: at (YYYYMMDDHHMM) or now; never later
+        than now, for the service does not tell the future. None when unreadable."""
+        if at is None:
+            return now
+        try:
+            return min(dt.datetime.strptime(at, "%Y%m%d%H%M"), now)
+        except ValueError:
+            return None
 
     def logged_in(self):
         cookies = (c.strip() for c in self.headers.get("Cookie", "").split(";"))
@@ -425,22 +573,32 @@ def main(argv=None):
                         help="print title, page address and picture address per auction and exit")
     parser.add_argument("--ended", action="store_true",
                         help="print title and page address per ended auction of the market and exit")
+    parser.add_argument("--points", action="store_true",
+                        help="print time, page address and state of each moment to record an ended"
+                             " auction of the market at, oldest first, and exit")
+    parser.add_argument("--start", type=lambda t: dt.datetime.strptime(t, "%Y-%m-%d %H:%M"),
+                        help='the moment dates count from, "YYYY-MM-DD HH:MM" (default: now)')
     parser.add_argument("--quiet", action="store_true", help="do not log requests")
     args = parser.parse_args(argv)
 
+    start = args.start or dt.datetime.now()
+    base = f"http://{HOST}:{args.port}"
     if args.list:
-        base = f"http://{HOST}:{args.port}"
-        for a in build_auctions(dt.datetime.now()):
+        for a in build_auctions(start):
             print(f"{a.title}\t{base}/jp/auction/{a.id}\t{base}/img/{a.id}.jpg")
         return 0
     if args.ended:
-        base = f"http://{HOST}:{args.port}"
-        for a in build_market(dt.datetime.now()):
+        for a in build_market(start):
             print(f"{a.title}\t{base}/jp/auction/{a.id}")
+        return 0
+    if args.points:
+        for when, address, state in record_points(start, base):
+            print(f"{when:%Y-%m-%d %H:%M}\t{address}\t{state}")
         return 0
 
     Handler.quiet = args.quiet
-    service = Service(args.port)
+    # dates from the given start, the clock from the real one
+    service = Service(args.port, start, dt.datetime.now if args.start else None)
     print(f"Sample auction service on {service.base}/ (Ctrl+C stops it)", file=sys.stderr)
     try:
         service.serve_forever()

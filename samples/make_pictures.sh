@@ -39,3 +39,10 @@ draw a70452218.jpg '#e8e8e8-#9a9a9a' -fill '#b0b4b8' -draw 'circle 44,40 44,58' 
     -draw 'circle 116,40 116,58' -draw 'circle 44,88 44,106' -draw 'circle 116,88 116,106' \
     -fill '#505050' -draw 'circle 44,40 44,46' -draw 'circle 116,40 116,46' \
     -draw 'circle 44,88 44,94' -draw 'circle 116,88 116,94'
+# camera body on its own, darker backdrop
+draw e51190876.jpg '#dcdcdc-#9aa0a8' -fill '#2b2b2b' -draw 'roundrectangle 32,38 128,92 8,8' \
+    -fill '#555555' -draw 'rectangle 44,28 72,38' -fill '#3a3a3a' -draw 'circle 80,65 80,80'
+# handheld console, onyx black, with its box
+draw g40025613.jpg '#ffffff-#e0e0d8' -fill '#c8b890' -draw 'rectangle 92,30 146,100' \
+    -fill '#202020' -draw 'roundrectangle 14,24 104,96 14,14' -fill '#3a4a5a' -draw 'rectangle 30,34 88,68' \
+    -fill '#909090' -draw 'circle 34,82 34,88' -draw 'circle 84,82 84,88'

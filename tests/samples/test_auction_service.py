@@ -18,6 +18,9 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "samples"))
 import auction_service as service  # noqa: E402
 
 NOW = dt.datetime(2024, 6, 15, 12, 0)
+# Moments after the start the live pages are read at: the short auctions'
+# bids and extended ends, the first bids on the long ones, all ended.
+LATER_MINUTES = (0, 3, 6, 8, 12, 16, 20, 30, 60 * 24, 60 * 24 * 5)
 
 
 def sj(text):
@@ -109,30 +112,61 @@ class SamplePagesTest(unittest.TestCase):
             self.assertTrue((service.PICTURES / f"{x.id}.jpg").is_file(), x.id)
 
     def test_bid_history_pages_give_every_field_and_bid(self):
-        for a in self.auctions:
-            with self.subTest(a.id):
-                body = service.bid_history_page(a).encode(service.ENCODING)
-                body.decode("euc_jp", errors="strict")
-                self.assertNotIn(b"\x8e", body)  # half-width kana: the program cannot convert them
-                fields, log = read_bid_history(body)
+        for minutes in LATER_MINUTES:
+            now = NOW + dt.timedelta(minutes=minutes)
+            for a in service.build_auctions(NOW, now):
+                with self.subTest(a.id, minutes=minutes):
+                    self.check_page(a, now)
 
-                fields["start"], fields["end"] = parse_date(fields["start"]), parse_date(fields["end"])
-                self.assertEqual(fields, {
-                    "title": sj(a.title), "start": stamp(a.start), "end": stamp(a.end),
-                    "count": str(len(a.bids)).encode(), "price": f"{a.price:,}".encode(),
-                    "id": a.id.encode(), "seller": a.seller.encode(),
-                    "buy": a.buy_now and f"{a.buy_now:,}".encode()})
+    def check_page(self, a, now):
+        body = service.bid_history_page(a).encode(service.ENCODING)
+        body.decode("euc_jp", errors="strict")
+        self.assertNotIn(b"\x8e", body)  # half-width kana: the program cannot convert them
+        fields, log = read_bid_history(body)
 
-                self.assertEqual(len(log), len(a.bids) + 1)
-                self.assertEqual(log[-1], (stamp(a.start), sj("オークション開始。"), a.start_price))
-                self.assertEqual(log[0][2], a.price)
-                self.assertLessEqual(a.price, a.buy_now or a.price)
-                for newer, older in zip(log, log[1:]):  # newest first
-                    self.assertGreaterEqual(newer[2], older[2])
-                    self.assertGreaterEqual(newer[0], older[0])
-                for when, middle, _ in log[:-1]:
-                    self.assertIn(middle.split(b" ")[1], (sj("手動入札"), sj("自動入札")))
-                    self.assertLessEqual(when, stamp(min(NOW, a.end)))
+        fields["start"], fields["end"] = parse_date(fields["start"]), parse_date(fields["end"])
+        self.assertEqual(fields, {
+            "title": sj(a.title), "start": stamp(a.start), "end": stamp(a.end),
+            "count": str(len(a.bids)).encode(), "price": f"{a.price:,}".encode(),
+            "id": a.id.encode(), "seller": a.seller.encode(),
+            "buy": a.buy_now and f"{a.buy_now:,}".encode()})
+
+        self.assertEqual(len(log), len(a.bids) + 1)
+        self.assertEqual(log[-1], (stamp(a.start), sj("オークション開始。"), a.start_price))
+        self.assertEqual(log[0][2], a.price)
+        self.assertLessEqual(a.price, a.buy_now or a.price)
+        for newer, older in zip(log, log[1:]):  # newest first
+            self.assertGreaterEqual(newer[2], older[2])
+            self.assertGreaterEqual(newer[0], older[0])
+        for when, middle, _ in log[:-1]:
+            self.assertIn(middle.split(b" ")[1], (sj("手動入札"), sj("自動入札")))
+            self.assertLessEqual(when, stamp(min(now, a.end)))
+
+
+class LiveTest(unittest.TestCase):
+    """Bids keep arriving after the start; two auctions end minutes later."""
+
+    def test_auctions_grow_by_bids_until_they_end(self):
+        minute = dt.timedelta(minutes=1)
+        for plan in service.plan_auctions(NOW):
+            with self.subTest(plan.id):
+                seen = [plan.as_of(NOW + m * minute) for m in LATER_MINUTES]
+                for earlier, later in zip(seen, seen[1:]):  # the past stays as it was
+                    self.assertEqual(later.bids[len(later.bids) - len(earlier.bids):], earlier.bids)
+                    self.assertGreaterEqual(later.end, earlier.end)
+                final = seen[-1]
+                more, closing, extends = service.LATER.get(plan.id, (0, seen[0].price, False))
+                more = more if isinstance(more, int) else len(more)  # or the minutes they come at
+                self.assertEqual((len(final.bids) - len(seen[0].bids), final.price), (more, closing))
+                self.assertEqual(final.end != plan.end, extends)
+                for bid in final.bids:  # each came while the auction ran
+                    self.assertLess(bid.time, plan.as_of(bid.time).end)
+                if more:  # a fresh service shows a change within minutes
+                    self.assertGreater(len(plan.as_of(NOW + 5 * minute).bids), len(seen[0].bids))
+
+        ends = {a.id: a.end - NOW for a in service.build_auctions(NOW, NOW + dt.timedelta(days=9))}
+        self.assertEqual(sorted(t for t in ends.values() if dt.timedelta(0) < t < dt.timedelta(hours=1)),
+                         [15 * minute, 25 * minute])  # 10 and 20 minutes, each extended once
 
 
 class SampleServiceTest(unittest.TestCase):
@@ -172,6 +206,29 @@ class SampleServiceTest(unittest.TestCase):
 
         for target in ("/jp/show/bid_hist?aID=x1&typ=log", "/img/../auction_service.py", "/"):
             self.assertIn(" 404 ", self.get(target)[0])
+
+    def test_serves_a_page_as_it_stood_at_a_moment(self):
+        market = service.plan_market(NOW)[0]
+        moment = market.start + (market.end - market.start) / 2
+        then = market.as_of(moment)
+        self.assertLess(len(then.bids), len(market.bids))
+        running = self.service.auctions["b63350217"]
+        at = f"at={moment:%Y%m%d%H%M}"
+        for aid, query, shown in [
+            (market.id, at, then),
+            (running.id, "at=203001010000", running),  # never the future
+            (market.id, f"at={market.start - dt.timedelta(minutes=1):%Y%m%d%H%M}", None),  # not started
+            (market.id, "at=today", None),
+        ]:
+            with self.subTest(query):
+                status, body = self.get(f"/jp/show/bid_hist?aID={aid}&{query}&typ=log")
+                self.assertEqual(status, "HTTP/1.0 404 Not Found" if shown is None else "HTTP/1.0 200 OK")
+                if shown:
+                    fields, log = read_bid_history(body)
+                    self.assertEqual((len(log) - 1, fields["price"]), (len(shown.bids), f"{shown.price:,}".encode()))
+        # the program's address for that page: the query follows the ID
+        status, body = self.get(f"/jp/auction/{market.id}&{at}")
+        self.assertIn(sj(f"{then.price:,} 円"), euc_to_sjis(body))
 
     def test_my_auction_needs_the_cookie_and_links_its_lists(self):
         _, body = self.get("/jp/show/mystatus")
@@ -250,6 +307,24 @@ class ListOptionTest(unittest.TestCase):
             service.main(["--ended", "--port", "9123"])
         self.assertEqual([line.split("\t") for line in out.getvalue().splitlines()],
                          [[m[1], f"http://127.0.0.1:9123/jp/auction/{m[0]}"] for m in service.MARKET])
+
+    def test_points_record_each_market_auction_per_quarter_then_ended_in_time_order(self):
+        out = io.StringIO()
+        with contextlib.redirect_stdout(out):
+            service.main(["--points", "--port", "9123", "--start", "2024-06-15 12:00"])
+        points = [line.split("\t") for line in out.getvalue().splitlines()]
+        self.assertEqual(points, sorted(points, key=lambda p: (p[0], p[2] == "running")))
+        for m in service.plan_market(NOW):
+            with self.subTest(m.id):
+                mine = [p for p in points if f"/jp/auction/{m.id}" in p[1]]
+                self.assertEqual([p[2] for p in mine], ["running"] * 4 + ["ended"])
+                self.assertEqual(mine[-1][:2], [f"{m.end:%Y-%m-%d %H:%M}", f"http://127.0.0.1:9123/jp/auction/{m.id}"])
+                quarters = []
+                for when, address, _ in mine[:-1]:
+                    self.assertTrue(address.endswith(f"&at={when.replace('-', '').replace(' ', '').replace(':', '')}"))
+                    t = dt.datetime.strptime(when, "%Y-%m-%d %H:%M")
+                    quarters.append(int(4 * (t - m.start) / (m.end - m.start)))
+                self.assertEqual(quarters, [0, 1, 2, 3])
 
 
 if __name__ == "__main__":
