@@ -120,6 +120,8 @@ TEST(RegistryTest, ReadOnlyStoreKeepsItsValuesAndRefusesWritesSilently)
     ASSERT_TRUE(stored::SetNumber("Keiko", 2));
     const fs::path file = RegistryPath();
     const fs::path dir = file.parent_path();
+    // Made private; opened here to the ordinary user who reads the store.
+    fs::permissions(dir.parent_path(), fs::perms(0755));
     for (bool folderToo : {false, true}) {
         fs::permissions(file, fs::perms(0444));
         fs::permissions(dir, folderToo ? fs::perms(0555) : fs::perms(0777));
