@@ -99,10 +99,8 @@ TEST(BesideMainFrameTest, RightElseLeftElseCascadedBelowTheTitleBar)
         {{0, 0, 1600, 900}, {0, 500, 917, 640}, {917, 260, 683, 640}},      // right, narrowed, on the screen
         {{0, 0, 1920, 1080}, {1003, 100, 917, 640}, {163, 100, 840, 640}},  // left
         {{0, 0, 1920, 1080}, {501, 220, 917, 640}, {521, 240, 840, 640}},   // no room either side
-        {{0, 0, 1280, 1024}, {0, 0, 917, 640}, {20, 20, 840, 640}},
         {{0, 0, 1024, 600}, {53, 0, 917, 600}, {73, 20, 840, 580}},         // shortened to the screen
         {{0, 0, 1024, 600}, {0, 400, 917, 200}, {20, 300, 840, 300}},       // never below half the screen
-        {{0, 24, 1024, 576}, {53, 24, 917, 576}, {73, 44, 840, 556}},       // a panel above
     };
     for (const auto& c : cases) {
         const QRect frame = BesideMainFrame(c.main, 20, QSize(840, 640).boundedTo(c.free.size()), 600, c.free);

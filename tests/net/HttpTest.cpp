@@ -340,7 +340,6 @@ TEST_F(HttpTest, AReplyCutInsideItsHeaderFailsAndACutBodyEndsAtTheClose)
             EXPECT_EQ(sandbox::ReadFile("http.txt"), "<html>half a pa");
             EXPECT_EQ(outcomes, std::vector<std::string>{"success 0"});
         }
-        EXPECT_FALSE(http.Connected) << c.sent;
     }
 }
 
