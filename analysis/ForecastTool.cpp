@@ -29,6 +29,25 @@ constexpr const char* kUsage =
     "usage: mirelo-forecast PAGE.html|URL [--now \"YYYY-MM-DD HH:MM\"] [--tendency low|middle|high] [--json]"
     " [--record]\n";
 
+// After the usage line for --help; the manual page lists the same (a test holds them together).
+constexpr const char* kHelp =
+    "\n"
+    "Prints the item, its bids and the forecast of a saved bid-history page, or of\n"
+    "an auction's address (fetched through the proxy set in mirelo).\n"
+    "\n"
+    "options:\n"
+    "  --now \"YYYY-MM-DD HH:MM\"      forecast as if the clock showed this local time\n"
+    "  --tendency low|middle|high    the forecast's tendency (default: the one set in mirelo)\n"
+    "  --json                        print one UTF-8 JSON object\n"
+    "  --record                      record the auction in the history\n"
+    "  -h, --help                    print this help\n"
+    "\n"
+    "exit status:\n"
+    "  0  a forecast was made, or the auction has ended\n"
+    "  1  the page cannot be read or fetched, is not a bid history, or gives no forecast\n"
+    "  2  wrong arguments\n"
+    "  3  --record could not record the auction\n";
+
 constexpr const char* kTendencyNames[] = {"low", "middle", "high"};
 
 int TendencyIndex(int keiko)
@@ -331,7 +350,7 @@ int RunForecastTool(const std::vector<std::string>& args, std::ostream& out, std
         return 2;
     }
     if (options->help) {
-        out << kUsage;
+        out << kUsage << kHelp;
         return 0;
     }
     QTemporaryFile download(QDir::tempPath() + QStringLiteral("/mirelo-forecast-XXXXXX.html"));

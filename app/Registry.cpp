@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "app/PrivateFiles.h"
 #include "app/SqliteDb.h"
 #include "app/Text.h"
 
@@ -94,8 +95,7 @@ bool OpenStore(SqliteDb& db, bool write)
             return db.Open(FileUri(path) + "?immutable=1", false, kBusyMs);
         return db.Open(path, false, kBusyMs);
     }
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    CreatePrivateFolders(std::filesystem::path(path).parent_path());
     return MayWrite(path) && db.OpenShared(path, kBusyMs);
 }
 
@@ -267,6 +267,13 @@ bool ReadRegistrySwitch(std::string_view valueName, std::int32_t defaultValue)
     std::int32_t value = defaultValue;
     ReadRegistryNumber(HKEY_LOCAL_MACHINE, kMireloKey, valueName, value);
     return value == 1;
+}
+
+void MakeSettingsPrivate()
+{
+    const std::string path = RegistryPath();
+    if (!path.empty())
+        TightenPrivateFolder(std::filesystem::path(path).parent_path());
 }
 
 std::string RegistryPath()

@@ -103,3 +103,8 @@ template <typename Write> bool StoreSettings(Write&& write)
 // Where the store lives: $XDG_CONFIG_HOME/quillmere/mirelo/registry.db, or
 // ~/.config/... when that variable is unset. Read afresh at every open.
 std::string RegistryPath();
+
+// Takes from others every right to the settings folder and the files in it
+// (settings, history, their journals and damaged copies, cookies.txt), as
+// earlier versions made them readable to all. Contents are not touched.
+void MakeSettingsPrivate();

@@ -1,9 +1,16 @@
 #include "app/RequestSetup.h"
 
 #include <QFile>
+#include <QRegularExpression>
+#include <QStringList>
 #include <QTemporaryFile>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
+#include <vector>
 
 #include "app/Exception.h"
 #include "app/Registry.h"
@@ -39,23 +46,104 @@ void PrepareGet(TNMHTTP& http, const HttpAddress& target, const std::string& bod
     http.Body = bodyFile;
 }
 
+namespace {
+
+// Hidden, beside the work file (a rename never crosses file systems), with its
+// extension kept: "./.http.AbC123.txt"; "~" ends the copy that replaces the work file.
+fs::path DownloadPattern(const fs::path& work)
+{
+    return work.parent_path() / ("." + work.stem().string() + ".XXXXXX" + work.extension().string());
+}
+
+bool IsDownloadName(const std::string& name)
+{
+    static const QRegularExpression names = [] {
+        QStringList alternatives;
+        for (const char* work : kWorkFileNames) {
+            const QString pattern = QFile::decodeName(DownloadPattern(work).c_str());
+            alternatives << QRegularExpression::escape(pattern).replace(QStringLiteral("XXXXXX"),
+                                                                        QStringLiteral("[A-Za-z0-9]{6}"));
+        }
+        return QRegularExpression(QStringLiteral("\\A(?:%1)~?\\z").arg(alternatives.join(QLatin1Char('|'))));
+    }();
+    return names.match(QFile::decodeName(name.c_str())).hasMatch();
+}
+
+// Whether no process holds a lock on the file: the lock is taken and kept
+// until the file is gone.
+bool Unheld(const fs::path& file, int& fd)
+{
+    fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return true;
+    close(fd);
+    fd = -1;
+    return false;
+}
+
+} // namespace
+
+void RemoveStaleDownloads(const fs::path& folder)
+{
+    std::error_code ec;
+    std::vector<fs::path> found;
+    for (fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (IsDownloadName(it->path().filename().string()))
+            found.push_back(it->path());
+    }
+    for (const fs::path& file : found) {
+        const std::string name = file.string();
+        if (name.back() == '~') {
+            // A half-made copy belongs to its download: left while that exists.
+            if (!fs::exists(name.substr(0, name.size() - 1), ec))
+                fs::remove(file, ec);
+            continue;
+        }
+        int fd = -1;
+        if (Unheld(file, fd)) {
+            fs::remove(file, ec);
+            fs::remove(name + "~", ec);
+            close(fd);
+        }
+    }
+}
+
 WorkFile::WorkFile(std::string name) : name_(std::move(name))
 {
 }
 
+// The QTemporaryFile, closing, removes the file before its lock goes.
 WorkFile::~WorkFile() = default;
+
+// The file is locked through the QTemporaryFile's own descriptor, open until
+// the end. Another copy may have taken it for stale and removed it between
+// its making and the lock: then another is made.
+void WorkFile::CreateDownload()
+{
+    const fs::path pattern = DownloadPattern(name_);
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        download_ = std::make_unique<QTemporaryFile>(QFile::decodeName(pattern.c_str()));
+        if (!download_->open())
+            break;
+        struct stat held, named;
+        const std::string path = QFile::encodeName(download_->fileName()).toStdString();
+        if (flock(download_->handle(), LOCK_EX | LOCK_NB) == 0 && fstat(download_->handle(), &held) == 0
+            && stat(path.c_str(), &named) == 0 && held.st_ino == named.st_ino && held.st_dev == named.st_dev) {
+            path_ = path;
+            return;
+        }
+        download_->setAutoRemove(false); // the name may be another's by now
+    }
+    download_.reset();
+    throw Exception("Cannot create file \"" + pattern.string() + "\"");
+}
 
 void WorkFile::Fetch(TNMHTTP& http, const HttpAddress& target, const std::string& request)
 {
-    // Hidden, beside the work file (a rename never crosses file systems),
-    // with its extension kept: "./.http.AbC123.txt".
-    const fs::path work(name_);
-    const fs::path pattern = work.parent_path() / ("." + work.stem().string() + ".XXXXXX" + work.extension().string());
-    download_ = std::make_unique<QTemporaryFile>(QFile::decodeName(pattern.c_str()));
-    if (!download_->open())
-        throw Exception("Cannot create file \"" + pattern.string() + "\"");
-    download_->close();
-    path_ = QFile::encodeName(download_->fileName()).toStdString();
+    RemoveStaleDownloads(fs::path(name_).parent_path());
+    CreateDownload();
 
     PrepareGet(http, target, path_);
     http.Get(request);

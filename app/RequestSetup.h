@@ -1,6 +1,7 @@
 // The set-up both fetching windows make before each Get of a work file.
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -24,12 +25,21 @@ ProxySetting ReadProxySetting();
 // port that is not a number (before anything is sent).
 void PrepareGet(TNMHTTP& http, const HttpAddress& target, const std::string& bodyFile);
 
+// The work files the windows fetch into.
+inline constexpr const char* kWorkFileNames[] = {"http.txt", "img.jpg", "myauction.txt", "watch.txt"};
+
+// Removes from folder the private downloads of the work files (and their
+// half-made copies) that no running copy of the program holds: those a copy
+// killed in the middle of a download left behind.
+void RemoveStaleDownloads(const std::filesystem::path& folder);
+
 // A work file of one run ("./http.txt"). The body is received into a private
 // file beside it, which takes the work file's place only once complete: a
 // failed or cancelled download leaves the last good work file, and copies of
 // the program sharing a folder never read each other's half-written bytes.
 // The run reads its own download, Path(), until this object ends; a copy
-// started meanwhile may already have replaced the work file.
+// started meanwhile may already have replaced the work file. The private file
+// is locked (flock) while this object lives, so that other copies leave it be.
 class WorkFile {
 public:
     explicit WorkFile(std::string name);
@@ -47,6 +57,7 @@ public:
 
 private:
     void Publish();
+    void CreateDownload();
 
     std::string name_;
     std::string path_;

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <sqlite3.h>
 
+#include "app/PrivateFiles.h"
+
 namespace {
 
 void SetDamagedFileAside(const std::string& path)
@@ -43,6 +45,8 @@ bool SqliteDb::Open(const std::string& path, bool create, int busyMs)
 
 bool SqliteDb::OpenShared(const std::string& path, int busyMs)
 {
+    // SQLite would make the file 0644; its journals take the file's mode.
+    CreatePrivateFile(path);
     if (!Open(path, true, busyMs))
         return false;
     if (IsDamaged()) {
@@ -50,6 +54,7 @@ bool SqliteDb::OpenShared(const std::string& path, int busyMs)
         // for the user and start afresh.
         Close();
         SetDamagedFileAside(path);
+        CreatePrivateFile(path);
         if (!Open(path, true, busyMs))
             return false;
     }

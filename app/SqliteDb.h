@@ -24,7 +24,8 @@ public:
 
     // Opens a store that copies of the program share, making the file (not
     // its folder): a damaged file is moved to "<path>.damaged" for the user
-    // and a new one started; the file is put in WAL mode.
+    // and a new one started; the file is put in WAL mode. A file it makes is
+    // its owner's only (0600), and so are its journals.
     bool OpenShared(const std::string& path, int busyMs);
 
     // Runs statements that return no rows; false on the first error.

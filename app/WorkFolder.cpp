@@ -1,5 +1,7 @@
 #include "app/WorkFolder.h"
 
+#include "app/PrivateFiles.h"
+
 #include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,10 +56,7 @@ fs::path EnterWorkFolder()
     if (folder.empty())
         return current;
     // The My Auction pages saved here are the user's own: new folders are private.
-    const mode_t mask = umask(077);
-    fs::create_directories(folder, ec);
-    umask(mask);
-    if (!Writable(folder))
+    if (!CreatePrivateFolders(folder) || !Writable(folder))
         return current;
     fs::current_path(folder, ec);
     return ec ? current : folder;

@@ -2,6 +2,8 @@
 #include <QIcon>
 
 #include "app/Forms.h"
+#include "app/Registry.h"
+#include "app/RequestSetup.h"
 #include "app/Text.h"
 #include "app/Unit1.h"
 #include "app/WorkFolder.h"
@@ -9,7 +11,8 @@
 
 int main(int argc, char* argv[])
 {
-    EnterWorkFolder();
+    MakeSettingsPrivate();
+    RemoveStaleDownloads(EnterWorkFolder());
     TApplication application(argc, argv);
     application.SetTitle(SJ("ミレロくん"));
     // Ties the windows to the menu entry and its icon.

@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "analysis/ForecastTool.h"
+#include "app/Registry.h"
 
 int main(int argc, char* argv[])
 {
     // The HTTP client waits in an event loop.
     QCoreApplication application(argc, argv);
     std::setlocale(LC_ALL, "");
+    MakeSettingsPrivate();
     const std::vector<std::string> args(argv + 1, argv + argc);
     return RunForecastTool(args, std::cout, std::cerr, nl_langinfo(CODESET));
 }

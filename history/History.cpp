@@ -10,6 +10,7 @@
 
 #include "analysis/Forecast.h"
 #include "analysis/PageDate.h"
+#include "app/PrivateFiles.h"
 #include "app/Registry.h"
 #include "app/SqliteDb.h"
 
@@ -244,8 +245,7 @@ bool History::Open(const std::string& path)
     db.Close();
     if (path.empty())
         return false;
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    CreatePrivateFolders(std::filesystem::path(path).parent_path());
     if (!db.OpenShared(path, kBusyMs))
         return false;
     if (UserVersion(db) != kSchemaVersion && !MakeSchema(db)) {

@@ -2,12 +2,14 @@
 
 #include <QDateTime>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QLocale>
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
 
 #include "analysis/Prediction.h"
+#include "app/Registry.h"
 #include "app/Text.h"
 #include "history/History.h"
 #include "ui/Browser.h"
@@ -18,6 +20,9 @@
 TForm11* Form11 = nullptr;
 
 namespace {
+
+// Where the window was last left: its frame's left, top, width and height.
+constexpr const char* kFrameValues[] = {"HistoryLeft", "HistoryTop", "HistoryWidth", "HistoryHeight"};
 
 QString U(const char* utf8)
 {
@@ -44,7 +49,7 @@ QString Percent(double fraction)
     return QString::number(fraction * 100, 'f', 1) + QLatin1Char('%');
 }
 
-// Header row and column widths; the first column takes what the window gives.
+// Header row and column widths.
 void SetUpGrid(StringGrid* grid, const std::vector<const char*>& captions, std::initializer_list<int> widths)
 {
     grid->SetColCount(static_cast<int>(captions.size()));
@@ -53,7 +58,6 @@ void SetUpGrid(StringGrid* grid, const std::vector<const char*>& captions, std::
     grid->SetFixedRows(1);
     grid->SetDefaultRowHeight(18);
     grid->SetColWidths(widths);
-    grid->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     for (int col = 0; col < grid->ColCount(); ++col)
         SetCell(grid, col, 0, U(captions[col]));
 }
@@ -76,7 +80,7 @@ QString AccuracyText(const AccuracyCell& cell)
 
 } // namespace
 
-TForm11::TForm11(QWidget* parent) : TFormBase(parent, FormPosition::ScreenCenter)
+TForm11::TForm11(QWidget* parent) : TFormBase(parent, FormPosition::BesideMainForm)
 {
     ui.setupUi(this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
@@ -87,6 +91,8 @@ TForm11::TForm11(QWidget* parent) : TFormBase(parent, FormPosition::ScreenCenter
     SetUpGrid(ui.StringGrid1, {"商品名", "落札価格", "終了日時", "類似度"}, {420, 100, 130, 70});
     SetUpGrid(ui.StringGrid2, {"商品名", "終了日時", "状態", "価格", "最終予測", "誤差", "相場加味予測", "誤差"},
               {260, 120, 50, 90, 90, 60, 90, 60});
+    ui.StringGrid1->SetTitleColumn(0);
+    ui.StringGrid2->SetTitleColumn(0);
     SetUpGrid(ui.StringGrid3, {"予測傾向", "経過 0〜25%", "25〜50%", "50〜75%", "75〜100%"}, {150, 150, 150, 150, 150});
     ui.StringGrid3->SetRowCount(5);
     ui.StringGrid3->SetFixedCols(1);
@@ -108,6 +114,42 @@ TForm11::TForm11(QWidget* parent) : TFormBase(parent, FormPosition::ScreenCenter
 TForm11::~TForm11()
 {
     SetAnalysisRunListener({});
+    // Still open as the program ends.
+    if (isVisible())
+        StoreFrame();
+}
+
+std::optional<QRect> TForm11::LastFrame()
+{
+    std::int32_t frame[4] = {0, 0, 0, 0};
+    for (int i = 0; i < 4; ++i) {
+        if (ReadRegistryNumber(HKEY_LOCAL_MACHINE, kMireloKey, kFrameValues[i], frame[i]) != 0)
+            return std::nullopt;
+    }
+    if (frame[2] <= 0 || frame[3] <= 0)
+        return std::nullopt;
+    return QRect(frame[0], frame[1], frame[2], frame[3]);
+}
+
+void TForm11::StoreFrame()
+{
+    const QRect frame = frameGeometry();
+    const std::int32_t values[] = {frame.x(), frame.y(), frame.width(), frame.height()};
+    StoreSettings([&] {
+        for (int i = 0; i < 4; ++i) {
+            if (WriteRegistryNumber(HKEY_LOCAL_MACHINE, kMireloKey, kFrameValues[i], values[i]) != 0)
+                return false;
+        }
+        return true;
+    });
+}
+
+void TForm11::hideEvent(QHideEvent* event)
+{
+    // Closed, not minimised.
+    if (!event->spontaneous())
+        StoreFrame();
+    TFormBase::hideEvent(event);
 }
 
 void TForm11::FormShow()

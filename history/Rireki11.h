@@ -24,6 +24,9 @@ public:
 
 protected:
     void FormShow() override;
+    // Remembered in the settings store when the window closes.
+    std::optional<QRect> LastFrame() override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     // After each analysis run: the run's auction becomes the current one.
@@ -31,6 +34,7 @@ private:
     void BitBtn1Click();
     void StringGrid1DblClick(int row);
     void StringGrid2DblClick(int row);
+    void StoreFrame();
 
     struct Current {
         AuctionRecord record;

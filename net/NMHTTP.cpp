@@ -14,6 +14,7 @@ namespace {
 constexpr std::size_t kMaxPath = TNMHTTP::kMaxRequestPath;
 constexpr std::size_t kMaxValue = 256;
 constexpr std::string_view kLineBreakOrNul("\r\n\0", 3);
+constexpr const char* kHeaderCut = "Connection closed before the end of the reply header";
 
 bool SameText(std::string_view a, std::string_view b)
 {
@@ -291,9 +292,16 @@ void TNMHTTP::ReadReplyHeader()
             throw Exception("Stream write error");
     };
 
-    std::string line = ReadLn();
-    if (line.empty())
-        return;
+    // ReadLn gives nothing once the server has closed, a line cut short
+    // included. A header without its blank line is a broken transfer, not a
+    // reply with an empty body; the close ends only a body.
+    const auto readLine = [this] {
+        std::string read = ReadLn();
+        if (read.empty())
+            throw ESockError(kHeaderCut);
+        return read;
+    };
+    std::string line = readLine();
     try {
         const int number = StrToInt(FieldOf(line, ' ', 2));
         ReplyNumber = number >= INT16_MIN && number <= INT16_MAX ? number : 0;
@@ -302,14 +310,14 @@ void TNMHTTP::ReadReplyHeader()
     }
     store(line);
     do {
-        line = ReadLn();
+        line = readLine();
         const std::string field = Upper(FieldOf(line, ' ', 1));
         if (field == "SET-COOKIE:")
             SetCookie = ValueFrom(line, 12);
         else if (field == "LOCATION:")
             Location = ValueFrom(line, 10);
         store(line);
-    } while (line != "\r\n" && line != "\n" && !line.empty());
+    } while (line != "\r\n" && line != "\n");
 }
 
 // One connection: request, reply, body and outcome; closed whatever happens.

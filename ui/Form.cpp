@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QShowEvent>
+#include <QStyle>
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
@@ -34,9 +35,12 @@ public:
         return found ? *found : *new Placement(form);
     }
 
-    void Place(FormPosition position)
+    void Place(FormPosition position, std::optional<QRect> frame)
     {
         position_ = position;
+        frame_ = frame;
+        if (frame)
+            outer_ = frame->size();
         placed_ = true;
         settled_ = false;
         corrections_ = 0;
@@ -106,12 +110,27 @@ private:
         QSize inner = form_->size();
         if (outer_.isValid())
             inner = outer_.boundedTo(free.size()) - placedFrame_;
-        const QSize outer = inner + placedFrame_;
-        QRect area = free;
+        QSize outer = inner + placedFrame_;
         QWidget* main = MainForm();
-        if (position_ == FormPosition::MainFormCenter && main && main != form_ && main->isVisible())
-            area = main->frameGeometry();
-        QPoint topLeft = area.center() - QPoint(outer.width() / 2, outer.height() / 2);
+        const bool mainShown = main && main != form_ && main->isVisible();
+        QPoint topLeft;
+        if (frame_) {
+            topLeft = frame_->topLeft();
+        } else if (position_ == FormPosition::BesideMainForm && mainShown) {
+            // Without a window manager there is no title bar to go by.
+            const QRect mainFrame = main->frameGeometry();
+            const int title = main->geometry().top() - mainFrame.top();
+            const int minWidth = std::min(outer.width(), form_->minimumSizeHint().width() + placedFrame_.width());
+            const QRect beside =
+                BesideMainFrame(mainFrame, title > 0 ? title : form_->style()->pixelMetric(QStyle::PM_TitleBarHeight),
+                                outer, minWidth, free);
+            topLeft = beside.topLeft();
+            outer = beside.size();
+            inner = outer - placedFrame_;
+        } else {
+            const QRect area = position_ == FormPosition::MainFormCenter && mainShown ? main->frameGeometry() : free;
+            topLeft = area.center() - QPoint(outer.width() / 2, outer.height() / 2);
+        }
         // The title bar and the menu matter most: a window taller or wider
         // than the screen keeps its top left corner on it.
         topLeft.setX(std::max(free.left(), std::min(topLeft.x(), free.right() + 1 - outer.width())));
@@ -134,6 +153,7 @@ private:
 
     QWidget* form_;
     FormPosition position_ = FormPosition::ScreenCenter;
+    std::optional<QRect> frame_;
     QSize outer_;
     bool placed_ = false;
     bool settled_ = false;
@@ -164,9 +184,26 @@ void SetMainForm(QWidget* form)
     MainFormRef() = form;
 }
 
-void PlaceForm(QWidget* form, FormPosition position)
+void PlaceForm(QWidget* form, FormPosition position, std::optional<QRect> frame)
 {
-    Placement::Of(form).Place(position);
+    Placement::Of(form).Place(position, frame);
+}
+
+QRect BesideMainFrame(const QRect& mainFrame, int titleHeight, QSize outer, int minWidth, const QRect& free)
+{
+    const int top = std::max(free.top(), std::min(mainFrame.top(), free.bottom() + 1 - outer.height()));
+    const int right = free.right() - mainFrame.right(), left = mainFrame.left() - free.left();
+    if (right >= minWidth)
+        return {QPoint(mainFrame.right() + 1, top), QSize(std::min(outer.width(), right), outer.height())};
+    if (left >= minWidth) {
+        const int width = std::min(outer.width(), left);
+        return {QPoint(mainFrame.left() - width, top), QSize(width, outer.height())};
+    }
+    // Never shorter than half the screen: a main window low on it then loses sight of its title.
+    const int x = std::max(free.left(), std::min(mainFrame.left() + titleHeight, free.right() + 1 - outer.width()));
+    const int y = std::max(free.top(), mainFrame.top() + titleHeight);
+    const int height = std::min(outer.height(), std::max(free.bottom() + 1 - y, free.height() / 2));
+    return {QPoint(x, std::min(y, free.bottom() + 1 - height)), QSize(outer.width(), height)};
 }
 
 void SetOuterSize(QWidget* form, QSize outer)
@@ -218,7 +255,7 @@ void TFormBase::SetDialogClientSize(int width, int height)
 void TFormBase::showEvent(QShowEvent* event)
 {
     if (!event->spontaneous()) {
-        PlaceForm(this, position_);
+        PlaceForm(this, position_, LastFrame());
         FormShow();
     }
     QDialog::showEvent(event);

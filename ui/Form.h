@@ -2,18 +2,28 @@
 #pragma once
 
 #include <QDialog>
+#include <QRect>
 #include <QSize>
+#include <optional>
 
 enum class FormPosition {
     ScreenCenter,   // centred on the desktop
     MainFormCenter, // centred on the main window
+    BesideMainForm, // see BesideMainFrame
 };
 
-// Centres a top-level window on the screen or on the application's main
-// window, keeping its title bar and menu on the screen. A window manager's
-// frame is known only once the window is on the screen; the window is placed
-// again then, frame included.
-void PlaceForm(QWidget* form, FormPosition position);
+// Places a top-level window by position, or with frame (its frame's rectangle
+// as it was last left) there, keeping its title bar and menu on the screen. A
+// window manager's frame is known only once the window is on the screen; the
+// window is placed again then, frame included.
+void PlaceForm(QWidget* form, FormPosition position, std::optional<QRect> frame = std::nullopt);
+
+// The frame rectangle of a window of outer size beside the main window's
+// frame, on the free part of the screen: right of it when there is room for
+// minWidth (narrowed to the room), else left of it, else cascaded one title
+// bar (titleHeight) down and right of it, so that the main window's title bar
+// and its buttons stay in sight, and shortened to the screen's bottom.
+QRect BesideMainFrame(const QRect& mainFrame, int titleHeight, QSize outer, int minWidth, const QRect& free);
 
 // A window whose designed size includes the window manager's frame: the inner
 // size follows once the frame is known. A screen too small for it gets the
@@ -44,6 +54,8 @@ public:
 protected:
     // Runs every time the window is shown.
     virtual void FormShow() {}
+    // Where the window's frame was last left, to be shown there again.
+    virtual std::optional<QRect> LastFrame() { return std::nullopt; }
 
     void showEvent(QShowEvent* event) override;
 

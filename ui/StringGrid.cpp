@@ -1,6 +1,8 @@
 #include "ui/StringGrid.h"
 
 #include <QHeaderView>
+#include <QScopedValueRollback>
+#include <algorithm>
 
 #include "ui/Sjis.h"
 
@@ -84,6 +86,8 @@ void StringGrid::SetCell(int col, int row, std::string_view sjis)
         setItem(row, col, it);
     }
     it->setText(QStr(sjis));
+    if (col == titleCol_)
+        it->setToolTip(it->text());
     bool fixed = row < fixedRows_ || col < fixedCols_;
     it->setFlags(fixed ? Qt::ItemIsEnabled : (Qt::ItemIsEnabled | Qt::ItemIsSelectable));
     it->setBackground(fixed ? palette().button() : palette().base());
@@ -103,4 +107,48 @@ void StringGrid::StyleCells()
             it->setBackground(fixed ? palette().button() : palette().base());
         }
     }
+}
+
+void StringGrid::SetTitleColumn(int col)
+{
+    QStringList captions;
+    for (int c = 0; c < columnCount(); ++c)
+        captions << (item(0, c) ? item(0, c)->text() : QString());
+    setHorizontalHeaderLabels(captions);
+    QHeaderView* header = horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setStretchLastSection(false);
+    header->show();
+    setRowHidden(0, true);
+    if (titleCol_ < 0)
+        connect(header, &QHeaderView::sectionResized, this, [this](int logical) {
+            if (logical != titleCol_)
+                FitTitleColumn();
+        });
+    titleCol_ = col;
+    for (int row = 0; row < rowCount(); ++row) {
+        if (QTableWidgetItem* it = item(row, col))
+            it->setToolTip(it->text());
+    }
+    FitTitleColumn();
+}
+
+void StringGrid::resizeEvent(QResizeEvent* event)
+{
+    QTableWidget::resizeEvent(event);
+    FitTitleColumn();
+}
+
+void StringGrid::FitTitleColumn()
+{
+    if (titleCol_ < 0 || titleCol_ >= columnCount() || fitting_)
+        return;
+    const QScopedValueRollback<bool> fitting(fitting_, true);
+    int others = 0;
+    for (int c = 0; c < columnCount(); ++c) {
+        if (c != titleCol_)
+            others += columnWidth(c);
+    }
+    // Never narrower than a few characters: the others then scroll.
+    setColumnWidth(titleCol_, std::max(viewport()->width() - others, 8 * fontMetrics().averageCharWidth()));
 }

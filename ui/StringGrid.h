@@ -27,8 +27,21 @@ public:
     std::string Cell(int col, int row) const;
     void SetCell(int col, int row, std::string_view sjis);
 
+    // For a column of long texts: row 0's texts become the captions of a
+    // header whose borders resize the columns (row 0 itself is hidden); col
+    // takes the width the others leave and shows each cell's whole text as
+    // its tooltip.
+    void SetTitleColumn(int col);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void StyleCells();
+    void FitTitleColumn();
+
+    int titleCol_ = -1;
+    bool fitting_ = false;
 
     int fixedRows_ = 1;
     int fixedCols_ = 1;

@@ -1,14 +1,17 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <set>
 #include <sstream>
 
 #include "analysis/ForecastTool.h"
 #include "analysis/Prediction.h"
 #include "history/History.h"
 #include "tests/analysis/PageFixtures.h"
+#include "tests/support/Sandbox.h"
 #include "tests/support/StoredSettings.h"
 
 namespace {
@@ -177,4 +180,41 @@ TEST_F(ForecastToolTest, RecordsOnlyWhenAskedAndShowsTheMarketOfSimilarSales)
     const ToolRun refused = Tool(At("2023-12-29 22:00", {"--record"}));
     EXPECT_EQ(refused.status, 3);
     EXPECT_NE(refused.err.find("not recorded"), std::string::npos);
+}
+
+// The manual page keeps up with the program: every option --help names is
+// described, and the exit statuses are the same.
+TEST(ForecastToolManualTest, EveryOptionAndExitStatusOfTheHelpIsInTheManualPage)
+{
+    const ToolRun help = Tool({"--help"});
+    ASSERT_EQ(help.status, 0);
+    QString manual = QString::fromStdString(sandbox::ReadFile(MIRELO_SOURCE_DIR "/packaging/man/mirelo-forecast.1"));
+    manual.replace(QStringLiteral("\\-"), QStringLiteral("-"));
+    const auto section = [&](const char* name) {
+        const qsizetype start = manual.indexOf(QStringLiteral(".SH ") + QLatin1String(name));
+        return start < 0 ? QString() : manual.mid(start, manual.indexOf(QStringLiteral("\n.SH "), start + 1) - start);
+    };
+    const QString options = section("OPTIONS"), statuses = section("EXIT STATUS");
+    ASSERT_FALSE(options.isEmpty());
+
+    const QString text = QString::fromStdString(help.out);
+    std::set<QString> named;
+    for (const auto& m : QRegularExpression(QStringLiteral("(?:^|[\\s\\[,|])(--?[a-z][a-z-]*)")).globalMatch(text))
+        named.insert(m.captured(1));
+    EXPECT_GE(named.size(), 6u) << help.out;
+    for (const QString& option : named) {
+        const QRegularExpression word(QStringLiteral("(?<![\\w-])") + QRegularExpression::escape(option)
+                                      + QStringLiteral("(?![\\w-])"));
+        EXPECT_TRUE(word.match(options).hasMatch()) << option.toStdString() << " is not in the manual's OPTIONS";
+    }
+
+    const auto numbers = [](const QString& from, const QString& pattern) {
+        std::set<int> found;
+        for (const auto& m : QRegularExpression(pattern, QRegularExpression::MultilineOption).globalMatch(from))
+            found.insert(m.captured(1).toInt());
+        return found;
+    };
+    const std::set<int> helped = numbers(text.mid(text.indexOf(QStringLiteral("exit status:"))), QStringLiteral("^\\s+(\\d+)\\s"));
+    EXPECT_EQ(helped, (std::set<int>{0, 1, 2, 3})) << help.out;
+    EXPECT_EQ(numbers(statuses, QStringLiteral("^\\.TP\\n\\.B (\\d+)$")), helped);
 }

@@ -549,6 +549,12 @@ TEST_F(RunAnalysisTest, TwoCopiesInOneFolderEachShowTheirOwnAuction)
     Run("http://" + cut.Address() + "/jp/auction/t1");
     EXPECT_EQ(boxes::Texts(), Texts{"処理を中断しました。"});
     EXPECT_EQ(sandbox::ReadFile("http.txt"), last);
+    // So does a reply cut inside its header: a broken transfer, not an empty page.
+    ScriptServer headerCut(ScriptServer::Reply("HTTP/1.0 200 OK\r\nContent-Type: text/ht"));
+    boxes::Reset();
+    Run("http://" + headerCut.Address() + "/jp/auction/t1");
+    EXPECT_EQ(boxes::Texts(), Texts{"処理を中断しました。"});
+    EXPECT_EQ(sandbox::ReadFile("http.txt"), last);
     for (const auto& entry : std::filesystem::directory_iterator("."))
         EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
 }
@@ -651,6 +657,7 @@ TEST_F(ForecastUrlTest, AnAuctionAddressIsFetchedLikeTheWindowDoesOrFailsClearly
     service.Set("/jp/show/bid_hist?aID=t1&typ=log",
                 Http("200 OK", EucFromUtf8(BidPage("ニコン D70 ボディ", now - 2 * kDay, now + 3 * kDay, 1000,
                                                    {{now - kHour, "taka_0815", 1500}}))));
+    service.Set("/jp/show/bid_hist?aID=cut&typ=log", "HTTP/1.0 200 OK\r\nContent-Ty");
     const Result fetched = Tool({service.Url("/jp/auction/t1"), "--tendency", "middle"});
     EXPECT_EQ(fetched.status, 0) << fetched.err;
     EXPECT_NE(fetched.out.find("商品：ニコン D70 ボディ\n"), std::string::npos) << fetched.out;
@@ -665,6 +672,8 @@ TEST_F(ForecastUrlTest, AnAuctionAddressIsFetchedLikeTheWindowDoesOrFailsClearly
         {refused, "cannot fetch " + refused + ": "},
         {"https://127.0.0.1/jp/auction/t1", "https://127.0.0.1/jp/auction/t1 is not an auction page address"},
         {service.Url("/jp/item/t1"), service.Url("/jp/item/t1") + " is not an auction page address"},
+        {service.Url("/jp/auction/cut"),
+         "cannot fetch " + service.Url("/jp/auction/cut") + ": Connection closed before the end of the reply header"},
     };
     for (const auto& [url, message] : cases) {
         const Result run = Tool({url});
@@ -677,5 +686,5 @@ TEST_F(ForecastUrlTest, AnAuctionAddressIsFetchedLikeTheWindowDoesOrFailsClearly
     ASSERT_TRUE(stored::SetNumber(regvalue::Proxy, 1));
     ASSERT_TRUE(stored::SetText(regvalue::ProxyHost, "127.0.0.1"));
     EXPECT_EQ(Tool({service.Url("/jp/auction/t1")}).status, 1);
-    EXPECT_EQ(service.server.Connections(), 2) << "the first run and the 404 only";
+    EXPECT_EQ(service.server.Connections(), 3) << "the first run, the 404 and the cut header only";
 }

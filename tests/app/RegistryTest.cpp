@@ -4,6 +4,7 @@
 
 #include "app/Registry.h"
 #include "app/Text.h"
+#include "history/History.h"
 #include "tests/app/ChildProcess.h"
 #include "tests/support/Sandbox.h"
 #include "tests/support/StoredSettings.h"
@@ -119,6 +120,8 @@ TEST(RegistryTest, ReadOnlyStoreKeepsItsValuesAndRefusesWritesSilently)
     ASSERT_TRUE(stored::SetNumber("Keiko", 2));
     const fs::path file = RegistryPath();
     const fs::path dir = file.parent_path();
+    // Made private; opened here to the ordinary user who reads the store.
+    fs::permissions(dir.parent_path(), fs::perms(0755));
     for (bool folderToo : {false, true}) {
         fs::permissions(file, fs::perms(0444));
         fs::permissions(dir, folderToo ? fs::perms(0555) : fs::perms(0777));
@@ -154,6 +157,44 @@ TEST(RegistryTest, DamagedStoreIsSetAsideAndUnreachableOneLosesWrites)
 
     setenv("XDG_CONFIG_HOME", "relative/dir", 1);
     EXPECT_EQ(RegistryPath(), sandbox::Home() + "/.config/quillmere/mirelo/registry.db") << "relative: ignored";
+}
+
+TEST(RegistryTest, TheSettingsFolderAndItsFilesAreTheOwnersOnly)
+{
+    const auto mode = [](const fs::path& p) { return static_cast<int>(fs::symlink_status(p).permissions()); };
+    const fs::path folder = fs::path(RegistryPath()).parent_path();
+    ASSERT_TRUE(stored::SetNumber("Keiko", 1));
+    {
+        History history;
+        ASSERT_TRUE(history.Open());
+        for (const char* name : {"registry.db", "history.db", "history.db-wal", "history.db-shm"})
+            EXPECT_EQ(mode(folder / name), 0600) << name;
+        EXPECT_EQ(mode(folder), 0700);
+        EXPECT_EQ(mode(folder.parent_path()), 0700);
+    }
+
+    // As earlier versions left them: readable to all. Tightened, contents kept.
+    sandbox::WriteFile(folder / "cookies.txt", "cookie");
+    sandbox::WriteFile(folder / "history.db.damaged", "damaged");
+    sandbox::WriteFile("elsewhere.txt", "not in the folder");
+    fs::create_symlink(fs::absolute("elsewhere.txt"), folder / "link");
+    std::vector<std::pair<fs::path, std::string>> files;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.is_symlink())
+            continue;
+        fs::permissions(entry.path(), fs::perms(0644));
+        files.emplace_back(entry.path(), sandbox::ReadFile(entry.path()));
+    }
+    fs::permissions(folder, fs::perms(0755));
+    fs::permissions("elsewhere.txt", fs::perms(0644));
+    MakeSettingsPrivate();
+    EXPECT_EQ(mode(folder), 0700);
+    for (const auto& [file, bytes] : files) {
+        EXPECT_EQ(mode(file), 0600) << file;
+        EXPECT_EQ(sandbox::ReadFile(file), bytes) << file;
+    }
+    EXPECT_EQ(mode("elsewhere.txt"), 0644) << "a link's target is not ours to change";
+    EXPECT_EQ(Number("Keiko"), 1);
 }
 
 TEST(RegistryTest, TwoCopiesWritingAtOnceLoseNothingAndSeeNoError)

@@ -1,8 +1,16 @@
+#include <atomic>
+#include <chrono>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <set>
+#include <thread>
 
 #include "app/Exception.h"
 #include "app/RequestSetup.h"
 #include "net/NMHTTP.h"
+#include "tests/app/ChildProcess.h"
+#include "tests/net/ScriptServer.h"
+#include "tests/support/Sandbox.h"
 #include "tests/support/StoredSettings.h"
 
 TEST(HttpAddressTest, SplitsHostPortAndPath)
@@ -75,4 +83,51 @@ TEST(RequestSetupTest, AProxyPortThatIsNoNumberFailsBeforeTheBodyIsNamed)
     EXPECT_EQ(http.Body, "Default.htm");
     ASSERT_TRUE(stored::SetText(regvalue::ProxyPort, "80a"));
     EXPECT_THROW(PrepareGet(http, {"page.example", 80, "/"}, "./http.txt"), EConvertError);
+}
+
+TEST(WorkFileTest, StaleDownloadsGoWhileARunningCopyKeepsItsOwn)
+{
+    namespace fs = std::filesystem;
+    const auto hidden = [] {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator("."))
+            if (entry.path().filename().string().front() == '.')
+                names.insert(entry.path().filename().string());
+        return names;
+    };
+    // Not ours: other names, a link.
+    for (const char* other : {".http.notes.txt", ".http.AbC1234.txt", ".bashrc", "http.txt"})
+        sandbox::WriteFile(other, "the user's");
+    fs::create_symlink("http.txt", ".myauction.Lnk000.txt");
+
+    // Another copy of the program downloads into its own private file meanwhile.
+    std::atomic<bool> swept{false};
+    ScriptServer server([&](ScriptServer::Conn& c, int) {
+        c.ReadRequest();
+        while (!swept)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        c.Send("HTTP/1.0 200 OK\r\n\r\nnew page");
+        c.Close();
+    });
+    const int copy = StartChild([&] {
+        TNMHTTP http;
+        http.TimeOut = 10000;
+        WorkFile page("./http.txt");
+        page.Fetch(http, {"127.0.0.1", server.Port(), "/"}, "/");
+        return sandbox::ReadFile("http.txt") == "new page" ? 0 : 1;
+    });
+    for (int i = 0; i < 1000 && server.Requests().empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(server.Requests().size(), 1u);
+    const std::set<std::string> running = hidden();
+    ASSERT_EQ(running.size(), 5u) << "the copy's own download is there";
+    // Left by killed copies: downloads and a half-made copy whose download is gone.
+    for (const char* stale : {".http.AbC123.txt", ".img.x9Y8z7.jpg", ".watch.000000.txt~", ".http.AbC123.txt~"})
+        sandbox::WriteFile(stale, "stale");
+    RemoveStaleDownloads(".");
+    EXPECT_EQ(hidden(), running) << "the running copy's download stays";
+    swept = true;
+    EXPECT_EQ(WaitChild(copy), 0);
+    EXPECT_EQ(hidden(), (std::set<std::string>{".bashrc", ".http.AbC1234.txt", ".http.notes.txt", ".myauction.Lnk000.txt"}));
+    EXPECT_EQ(sandbox::ReadFile("http.txt"), "new page");
 }

@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QHeaderView>
 #include <set>
 #include <gtest/gtest.h>
 
@@ -126,6 +127,19 @@ TEST_F(HistoryWindowTest, ShowsMarketRecordsAndAccuracyOfTheRunAndClearsOnYes)
     EXPECT_EQ(std::multiset(similar.begin(), similar.end()), d70Titles) << "not the watch";
     EXPECT_EQ(Column(Form11->ui.StringGrid2, 0).size(), 5u);
     EXPECT_NE(Utf8FromSjis(Form11->ui.StringGrid3->Cell(3, 2)), "－"); // 無難, 50–75 %
+
+    // Whole titles: the title column takes the free width, also after a user
+    // drags a caption's border, and a title reads whole as its tooltip.
+    StringGrid* recorded = Form11->ui.StringGrid2;
+    for (int drag : {0, 40}) {
+        recorded->horizontalHeader()->resizeSection(3, recorded->columnWidth(3) + drag);
+        int width = 0;
+        for (int col = 0; col < recorded->ColCount(); ++col)
+            width += recorded->columnWidth(col);
+        EXPECT_EQ(width, recorded->viewport()->width()) << drag;
+    }
+    EXPECT_EQ(recorded->item(1, 0)->toolTip(), recorded->item(1, 0)->text());
+    EXPECT_NE(recorded->item(1, 0)->toolTip(), QString());
 
     emit Form11->ui.StringGrid1->cellDoubleClicked(1, 0);
     emit Form11->ui.StringGrid1->cellDoubleClicked(0, 0); // the header opens nothing

@@ -310,9 +310,37 @@ TEST_F(HttpTest, ErrorRepliesAndMissingStatusLines)
     http.Get("/d");
     EXPECT_TRUE(authentication);
     EXPECT_EQ(outcomes, (std::vector<std::string>{"failure 0", "success 0", "success 0", "failure 0"}));
-    http.Get("/e"); // closed without a word
-    EXPECT_EQ(http.ReplyNumber, 0);
-    EXPECT_EQ(sandbox::ReadFile("http.txt"), "");
+}
+
+TEST_F(HttpTest, AReplyCutInsideItsHeaderFailsAndACutBodyEndsAtTheClose)
+{
+    const std::string cut = "Connection closed before the end of the reply header";
+    const struct {
+        const char* sent;
+        const char* thrown; // nullptr: a reply whose body is what came
+    } cases[] = {
+        {"", cut.c_str()},
+        {"HTTP/1.0 200 O", cut.c_str()},
+        {"HTTP/1.0 200 OK\r\n", cut.c_str()},
+        {"HTTP/1.0 200 OK\r\nContent-Type: te", cut.c_str()},
+        {"HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n", cut.c_str()},
+        {"HTTP/1.0 200 OK\r\n\r\n<html>half a pa", nullptr},
+    };
+    for (const auto& c : cases) {
+        ScriptServer server(ScriptServer::Reply(c.sent));
+        Prepare(server);
+        sandbox::WriteFile("http.txt", "previous");
+        outcomes.clear();
+        if (c.thrown) {
+            EXPECT_EQ(ThrownBy([&] { http.Get("/"); }), c.thrown) << c.sent;
+            EXPECT_EQ(sandbox::ReadFile("http.txt"), "previous") << c.sent;
+            EXPECT_TRUE(outcomes.empty()) << c.sent;
+        } else {
+            http.Get("/");
+            EXPECT_EQ(sandbox::ReadFile("http.txt"), "<html>half a pa");
+            EXPECT_EQ(outcomes, std::vector<std::string>{"success 0"});
+        }
+    }
 }
 
 TEST_F(HttpTest, RedirectIsFollowedWithItsCookie)
