@@ -104,43 +104,49 @@ std::int64_t LatestPrice(const AuctionRecord& record, const BidLog& log)
 }
 
 // The auctions whose titles may be kSimilarityThreshold similar to the key,
-// the likeliest first. Sharing s of the key's n trigrams, a title of m
-// trigrams is 2s / (n + m) similar, and m >= s, so it shares at least
-// n·t / (2 − t) of them (a third at 0.5): it holds one of any n − that + 1 of
-// them. Those taken are the rarest, since common words ("送料無料", "美品")
-// would bring in half the history without changing who passes; the titles
-// holding most of them come first. Counting them here is much cheaper than
-// the index's own ranking.
+// the likeliest first. Sharing trigrams of weight S out of the key's W, a
+// title of weight M >= S is 2S / (W + M) similar, so it shares at least
+// S = W·t / (2 − t) (a quarter at 0.4): it holds one of the rarest trigrams
+// whose weights add up to more than W − that. Common words ("送料無料",
+// "美品") weigh little and are left to the comparison, which spares reading
+// half the history; the titles whose shared trigrams weigh most come first.
+// Counting them here is much cheaper than the index's own ranking.
 std::vector<std::int64_t> Candidates(const SqliteDb& db, std::string_view key, const std::vector<std::string>& grams,
-                                     const std::vector<std::int64_t>& docs, std::size_t limit)
+                                     const std::vector<std::int64_t>& docs, const std::vector<double>& weights,
+                                     std::size_t limit)
 {
     // The index has no trigram of a shorter title.
     if (grams.empty() || QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())).size() < 3)
         return {};
 
-    std::vector<std::pair<std::int64_t, const std::string*>> byCount;
+    std::vector<std::size_t> rarest(grams.size());
     for (std::size_t i = 0; i < grams.size(); ++i)
-        byCount.emplace_back(docs[i], &grams[i]);
-    std::sort(byCount.begin(), byCount.end());
-    const double n = static_cast<double>(grams.size());
-    const auto needed = static_cast<std::size_t>(std::ceil(n * kSimilarityThreshold / (2 - kSimilarityThreshold) - 1e-9));
-    const std::size_t take = grams.size() - std::clamp<std::size_t>(needed, 1, grams.size()) + 1;
+        rarest[i] = i;
+    std::sort(rarest.begin(), rarest.end(), [&docs](std::size_t x, std::size_t y) { return docs[x] < docs[y]; });
+    double total = 0;
+    for (double w : weights)
+        total += w;
+    const double needed = total * kSimilarityThreshold / (2 - kSimilarityThreshold);
 
-    std::unordered_map<std::int64_t, int> shared;
+    std::unordered_map<std::int64_t, double> shared;
     SqliteStatement postings(db, "SELECT rowid FROM titles WHERE titles MATCH ?1");
-    for (std::size_t i = 0; i < take; ++i) {
-        if (byCount[i].first == 0)
+    double left = total;
+    for (std::size_t i : rarest) {
+        if (left < needed - 1e-9)
+            break;
+        left -= weights[i];
+        if (docs[i] == 0)
             continue;
         postings.Reset();
         // The keys hold letters and digits only: no quote to escape.
-        postings.BindText(1, '"' + *byCount[i].second + '"');
+        postings.BindText(1, '"' + grams[i] + '"');
         while (postings.Step() == SQLITE_ROW)
-            ++shared[postings.ColumnInt64(0)];
+            shared[postings.ColumnInt64(0)] += weights[i];
     }
-    std::vector<std::pair<int, std::int64_t>> ranked;
+    std::vector<std::pair<double, std::int64_t>> ranked;
     ranked.reserve(shared.size());
-    for (const auto& [id, hits] : shared)
-        ranked.emplace_back(hits, id);
+    for (const auto& [id, weight] : shared)
+        ranked.emplace_back(weight, id);
     const std::size_t keep = std::min(limit, ranked.size());
     // Among equals the later recorded, which mostly ended later.
     std::partial_sort(ranked.begin(), ranked.begin() + static_cast<std::ptrdiff_t>(keep), ranked.end(),
@@ -470,16 +476,15 @@ std::vector<SimilarAuction> History::Similar(std::string_view title, std::string
             if (!exact && candidateKey == query.key)
                 continue;
             a.title = q.ColumnBytes(1);
-            if (exact) {
-                a.similarity = 1.0;
-            } else {
-                const TitleFacts candidate = ReadTitle(a.title);
-                if (!Comparable(query, candidate))
+            if (!exact) {
+                // The trigrams first: reading a title's model costs more.
+                const std::vector<std::string> grams = TitleTrigrams(candidateKey);
+                a.similarity = TrigramSimilarity(query.grams, queryWeights, grams, weightsOf(grams));
+                if (a.similarity < kSimilarityThreshold || !Comparable(query, ReadTitle(a.title)))
                     continue;
-                a.similarity = TrigramSimilarity(query.grams, queryWeights, candidate.grams, weightsOf(candidate.grams));
+            } else {
+                a.similarity = 1.0;
             }
-            if (a.similarity < kSimilarityThreshold)
-                continue;
             a.address = q.ColumnBytes(2);
             a.closingPrice = q.ColumnInt64(3);
             a.endTime = q.ColumnInt64(4);
@@ -496,7 +501,7 @@ std::vector<SimilarAuction> History::Similar(std::string_view title, std::string
     if (found.size() < limit) {
         SqliteStatement row(db, "SELECT auction_id, title, address, closing_price, end_time, title_key FROM auctions"
                                 " WHERE id = ?1");
-        for (std::int64_t id : Candidates(db, query.key, query.grams, queryDocs, kCandidates)) {
+        for (std::int64_t id : Candidates(db, query.key, query.grams, queryDocs, queryWeights, kCandidates)) {
             row.Reset();
             row.Bind(1, id);
             read(row, false);

@@ -27,6 +27,54 @@ bool IsKatakana(QChar c)
     return c.unicode() >= 0x30A0 && c.unicode() <= 0x30FF;
 }
 
+// The word lists as QStrings, made once.
+struct Words {
+    struct Fold {
+        QString from, to;
+        bool alone;
+    };
+    struct Kind {
+        QString word;
+        bool afterModel;
+    };
+    std::vector<Fold> folds;
+    std::vector<QString> variants, counters, belongings, features;
+    std::vector<Kind> accessories, junk;
+};
+
+std::vector<QString> QStrings(std::span<const char* const> list)
+{
+    std::vector<QString> out;
+    for (const char* w : list)
+        out.push_back(QString::fromUtf8(w));
+    return out;
+}
+
+std::vector<Words::Kind> Kinds(std::span<const KindWord> list)
+{
+    std::vector<Words::Kind> out;
+    for (const KindWord& w : list)
+        out.push_back({QString::fromUtf8(w.word), w.afterModel});
+    return out;
+}
+
+const Words& TheWords()
+{
+    static const Words words = [] {
+        Words w;
+        for (const FoldWord& f : FoldWords())
+            w.folds.push_back({QString::fromUtf8(f.from), u' ' + QString::fromUtf8(f.to) + u' ', f.alone});
+        w.variants = QStrings(VariantWords());
+        w.counters = QStrings(CounterUnits());
+        w.belongings = QStrings(BelongingMarks());
+        w.features = QStrings(FeatureWords());
+        w.accessories = Kinds(AccessoryWords());
+        w.junk = Kinds(JunkWords());
+        return w;
+    }();
+    return words;
+}
+
 // NFKC folds full-width letters and digits and half-width katakana into one
 // form; case folding does the rest for Latin letters. Roman numeral
 // characters stand apart first, since NFKC makes ＧＲⅢ one word "griii". The
@@ -45,17 +93,15 @@ QString Fold(std::string_view sjisTitle)
     QString s = spaced.normalized(QString::NormalizationForm_KC).toCaseFolded();
     s.remove(QChar(0x30FB)); // デジタル・エディション, ル・クルーゼ
     s = s.simplified();
-    for (const FoldWord& word : FoldWords()) {
-        const QString from = QString::fromUtf8(word.from);
-        const QString to = u' ' + QString::fromUtf8(word.to) + u' ';
-        for (qsizetype at = s.indexOf(from); at >= 0; at = s.indexOf(from, at)) {
-            const qsizetype end = at + from.size();
+    for (const Words::Fold& word : TheWords().folds) {
+        for (qsizetype at = s.indexOf(word.from); at >= 0; at = s.indexOf(word.from, at)) {
+            const qsizetype end = at + word.from.size();
             if (word.alone && end < s.size() && IsKatakana(s[end])) {
                 at = end;
                 continue;
             }
-            s.replace(at, from.size(), to);
-            at += to.size();
+            s.replace(at, word.from.size(), word.to);
+            at += word.to.size();
         }
     }
     return s;
@@ -80,28 +126,19 @@ QString Compact(const QString& folded)
     return key;
 }
 
-template <typename List>
-bool Among(const List& list, QStringView word)
+bool Among(const std::vector<QString>& list, QStringView word)
 {
-    for (const char* w : list) {
-        if (word == QString::fromUtf8(w))
-            return true;
-    }
-    return false;
+    return std::any_of(list.begin(), list.end(), [word](const QString& w) { return word == w; });
 }
 
-bool StartsWithAny(std::span<const char* const> list, QStringView text)
+bool StartsWithAny(const std::vector<QString>& list, QStringView text)
 {
-    for (const char* w : list) {
-        if (text.startsWith(QString::fromUtf8(w)))
-            return true;
-    }
-    return false;
+    return std::any_of(list.begin(), list.end(), [text](const QString& w) { return text.startsWith(w); });
 }
 
 bool IsRoman(QStringView w)
 {
-    static const char* const numerals[] = {"ii", "iii", "iv", "vi", "vii", "viii", "ix"};
+    static const std::vector<QString> numerals = QStrings(std::initializer_list<const char*>{"ii", "iii", "iv", "vi", "vii", "viii", "ix"});
     return Among(numerals, w);
 }
 
@@ -109,8 +146,7 @@ bool IsRoman(QStringView w)
 // (new3ds, mini6) or after them (ps4pro, 3dsll), and sorts it into its class.
 void AddModelToken(QString run, ModelTokens& model)
 {
-    for (const char* v : VariantWords()) {
-        const QString variant = QString::fromUtf8(v);
+    for (const QString& variant : TheWords().variants) {
         if (run.size() > variant.size() && run.startsWith(variant) && IsDigit(run[variant.size()])) {
             model.variants.push_back(variant.toStdString());
             run.remove(0, variant.size());
@@ -161,7 +197,7 @@ ModelTokens ModelTokensOf(const QString& s)
             ++j;
         QString text = s.mid(i, j - i);
         const bool hasDigit = std::any_of(text.cbegin(), text.cend(), IsDigit);
-        static const char* const units[] = {"gb", "tb", "mm", "cm"};
+        static const std::vector<QString> units = QStrings(std::initializer_list<const char*>{"gb", "tb", "mm", "cm"});
         if (!runs.empty() && runs.back().end + 1 == i) {
             const QChar sep = s[i - 1];
             Run& last = runs.back();
@@ -186,18 +222,17 @@ ModelTokens ModelTokensOf(const QString& s)
                 model.series.push_back(run.text.toStdString());
             else if (run.text.startsWith(u"mark") && IsRoman(QStringView(run.text).mid(4)))
                 model.series.push_back(run.text.mid(4).toStdString());
-            else if (Among(VariantWords(), run.text))
+            else if (Among(TheWords().variants, run.text))
                 model.variants.push_back(run.text.toStdString());
             continue;
         }
         const bool digitsOnly = std::all_of(run.text.cbegin(), run.text.cend(), IsDigit);
-        if (digitsOnly && StartsWithAny(CounterUnits(), after))
+        if (digitsOnly && StartsWithAny(TheWords().counters, after))
             continue;
         if (!digitsOnly) {
             // 100kg, 500ml: a quantity, whatever letters stand before it.
             bool counted = false;
-            for (const char* unit : CounterUnits()) {
-                const QString u = QString::fromUtf8(unit);
+            for (const QString& u : TheWords().counters) {
                 const qsizetype n = u.size();
                 if (run.text.size() > n && run.text.endsWith(u) && IsDigit(run.text[run.text.size() - n - 1])
                     && std::all_of(run.text.cbegin(), run.text.cend() - n, IsDigit))
@@ -215,25 +250,26 @@ ModelTokens ModelTokensOf(const QString& s)
 
 TitleKind KindOf(const QString& compact)
 {
-    auto counts = [&compact](const KindWord& w) {
-        const QString word = QString::fromUtf8(w.word);
+    const Words& words = TheWords();
+    auto counts = [&compact, &words](const Words::Kind& w) {
+        const QString& word = w.word;
         for (qsizetype at = compact.indexOf(word); at >= 0; at = compact.indexOf(word, at + 1)) {
             const QStringView after = QStringView(compact).mid(at + word.size());
             const QStringView before = QStringView(compact).left(at);
             if (w.afterModel && (at == 0 || !IsLatinOrDigit(compact[at - 1])))
                 continue;
-            if (StartsWithAny(BelongingMarks(), after))
+            if (StartsWithAny(words.belongings, after))
                 continue;
-            if (std::any_of(FeatureWords().begin(), FeatureWords().end(),
-                            [&before](const char* f) { return before.endsWith(QString::fromUtf8(f)); }))
+            if (std::any_of(words.features.begin(), words.features.end(),
+                            [&before](const QString& f) { return before.endsWith(f); }))
                 continue;
             return true;
         }
         return false;
     };
-    if (std::any_of(AccessoryWords().begin(), AccessoryWords().end(), counts))
+    if (std::any_of(words.accessories.begin(), words.accessories.end(), counts))
         return TitleKind::Accessory;
-    if (std::any_of(JunkWords().begin(), JunkWords().end(), counts))
+    if (std::any_of(words.junk.begin(), words.junk.end(), counts))
         return TitleKind::Junk;
     return TitleKind::Item;
 }

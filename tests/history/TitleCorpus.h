@@ -17,7 +17,7 @@ struct CorpusAuction {
     std::int64_t price = 0;
 };
 
-// count auctions drawn from about 30 kinds of goods; the same seed gives the
+// count auctions drawn from 29 kinds of goods; the same seed gives the
 // same auctions. Their IDs are idPrefix and a number.
 std::vector<CorpusAuction> MakeTitleCorpus(std::size_t count, std::uint32_t seed, const std::string& idPrefix);
 
