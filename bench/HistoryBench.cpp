@@ -45,10 +45,12 @@ const char* const kDecorations[] = {"【", "】", "★", "☆", "◆", "送料�
 std::string Title(std::mt19937& rng)
 {
     auto pick = [&rng](auto& list) { return list[std::uniform_int_distribution<std::size_t>(0, std::size(list) - 1)(rng)]; };
-    const Product& p = pick(kProducts);
-    const int model = std::uniform_int_distribution<int>(100, 999)(rng);
+    const std::size_t product = std::uniform_int_distribution<std::size_t>(0, std::size(kProducts) - 1)(rng);
+    const Product& p = kProducts[product];
+    // 50 models a maker, about 100 sales each: searches find their market.
+    const int model = std::uniform_int_distribution<int>(100, 149)(rng);
     std::vector<std::string> words{rng() % 2 ? p.latin : p.japanese, p.kind,
-                                   Format("%c%c-%d", 'A' + static_cast<int>(rng() % 26), 'A' + static_cast<int>(rng() % 26),
+                                   Format("%c%c-%d", 'A' + static_cast<int>(product), 'A' + static_cast<int>(product % 7),
                                           model),
                                    pick(kColours), pick(kConditions)};
     if (rng() % 2)

@@ -19,12 +19,14 @@ namespace {
 // Another copy may be recording at the same moment; its transaction is short.
 constexpr int kBusyMs = 5000;
 
-constexpr std::int64_t kSchemaVersion = 1;
+// 2: exclusions; title keys fold makers' katakana and Latin names alike.
+constexpr std::int64_t kSchemaVersion = 2;
 
 // Titles are in the full-text index only once their auction closed with a
 // price: only those are ever searched for. title_key is TitleKey(title).
 // title_grams counts the indexed titles holding each trigram: the index
-// itself counts them only by reading every title that does.
+// itself counts them only by reading every title that does. Its empty gram
+// counts the indexed titles.
 const char* const kSchema =
     "CREATE TABLE auctions("
     " id INTEGER PRIMARY KEY,"
@@ -45,7 +47,9 @@ const char* const kSchema =
     " market_price INTEGER, market_forecast INTEGER);"
     "CREATE INDEX forecasts_auction ON forecasts(auction, time);"
     "CREATE VIRTUAL TABLE titles USING fts5(key, tokenize = 'trigram', detail = none);"
-    "CREATE TABLE title_grams(gram TEXT PRIMARY KEY, docs INTEGER NOT NULL) WITHOUT ROWID;";
+    "CREATE TABLE title_grams(gram TEXT PRIMARY KEY, docs INTEGER NOT NULL) WITHOUT ROWID;"
+    "CREATE TABLE exclusions(auction_id BLOB NOT NULL, comparable_id BLOB NOT NULL,"
+    " PRIMARY KEY(auction_id, comparable_id)) WITHOUT ROWID;";
 
 // Candidates the full-text index hands over for the exact comparison.
 constexpr int kCandidates = 200;
@@ -54,21 +58,6 @@ std::int64_t UserVersion(const SqliteDb& db)
 {
     SqliteStatement q(db, "PRAGMA user_version");
     return q.Step() == SQLITE_ROW ? q.ColumnInt64(0) : -1;
-}
-
-bool MakeSchema(SqliteDb& db)
-{
-    // Two copies starting at once: the second finds the schema made.
-    SqliteTransaction tx(db, SqliteTransaction::Immediate);
-    if (!tx.Active())
-        return false;
-    const std::int64_t version = UserVersion(db);
-    if (version == kSchemaVersion)
-        return true;
-    // A newer program's history is left as it is.
-    if (version != 0)
-        return false;
-    return db.Exec(kSchema) && db.Exec("PRAGMA user_version = 1") && tx.Commit();
 }
 
 std::optional<std::int64_t> OptionalInt(const SqliteStatement& q, int column)
@@ -116,47 +105,49 @@ std::int64_t LatestPrice(const AuctionRecord& record, const BidLog& log)
 }
 
 // The auctions whose titles may be kSimilarityThreshold similar to the key,
-// the likeliest first. Sharing s of the key's n trigrams, a title of m
-// trigrams is 2s / (n + m) similar, and m >= s, so it shares at least
-// n·t / (2 − t) of them (a third at 0.5): it holds one of any n − that + 1 of
-// them. Those taken are the rarest, since common words ("送料無料", "美品")
-// would bring in half the history without changing who passes; the titles
-// holding most of them come first. Counting them here is much cheaper than
-// the index's own ranking.
-std::vector<std::int64_t> Candidates(const SqliteDb& db, std::string_view key,
-                                     const std::vector<std::string>& grams, std::size_t limit)
+// the likeliest first. Sharing trigrams of weight S out of the key's W, a
+// title of weight M >= S is 2S / (W + M) similar, so it shares at least
+// S = W·t / (2 − t) (a quarter at 0.4): it holds one of the rarest trigrams
+// whose weights add up to more than W − that. Common words ("送料無料",
+// "美品") weigh little and are left to the comparison, which spares reading
+// half the history; the titles whose shared trigrams weigh most come first.
+// Counting them here is much cheaper than the index's own ranking.
+std::vector<std::int64_t> Candidates(const SqliteDb& db, std::string_view key, const std::vector<std::string>& grams,
+                                     const std::vector<std::int64_t>& docs, const std::vector<double>& weights,
+                                     std::size_t limit)
 {
     // The index has no trigram of a shorter title.
     if (grams.empty() || QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())).size() < 3)
         return {};
 
-    std::vector<std::pair<std::int64_t, const std::string*>> byCount;
-    SqliteStatement count(db, "SELECT docs FROM title_grams WHERE gram = ?1");
-    for (const std::string& gram : grams) {
-        count.Reset();
-        count.BindText(1, gram);
-        byCount.emplace_back(count.Step() == SQLITE_ROW ? count.ColumnInt64(0) : 0, &gram);
-    }
-    std::sort(byCount.begin(), byCount.end());
-    const double n = static_cast<double>(grams.size());
-    const auto needed = static_cast<std::size_t>(std::ceil(n * kSimilarityThreshold / (2 - kSimilarityThreshold) - 1e-9));
-    const std::size_t take = grams.size() - std::clamp<std::size_t>(needed, 1, grams.size()) + 1;
+    std::vector<std::size_t> rarest(grams.size());
+    for (std::size_t i = 0; i < grams.size(); ++i)
+        rarest[i] = i;
+    std::sort(rarest.begin(), rarest.end(), [&docs](std::size_t x, std::size_t y) { return docs[x] < docs[y]; });
+    double total = 0;
+    for (double w : weights)
+        total += w;
+    const double needed = total * kSimilarityThreshold / (2 - kSimilarityThreshold);
 
-    std::unordered_map<std::int64_t, int> shared;
+    std::unordered_map<std::int64_t, double> shared;
     SqliteStatement postings(db, "SELECT rowid FROM titles WHERE titles MATCH ?1");
-    for (std::size_t i = 0; i < take; ++i) {
-        if (byCount[i].first == 0)
+    double left = total;
+    for (std::size_t i : rarest) {
+        if (left < needed - 1e-9)
+            break;
+        left -= weights[i];
+        if (docs[i] == 0)
             continue;
         postings.Reset();
         // The keys hold letters and digits only: no quote to escape.
-        postings.BindText(1, '"' + *byCount[i].second + '"');
+        postings.BindText(1, '"' + grams[i] + '"');
         while (postings.Step() == SQLITE_ROW)
-            ++shared[postings.ColumnInt64(0)];
+            shared[postings.ColumnInt64(0)] += weights[i];
     }
-    std::vector<std::pair<int, std::int64_t>> ranked;
+    std::vector<std::pair<double, std::int64_t>> ranked;
     ranked.reserve(shared.size());
-    for (const auto& [id, hits] : shared)
-        ranked.emplace_back(hits, id);
+    for (const auto& [id, weight] : shared)
+        ranked.emplace_back(weight, id);
     const std::size_t keep = std::min(limit, ranked.size());
     // Among equals the later recorded, which mostly ended later.
     std::partial_sort(ranked.begin(), ranked.begin() + static_cast<std::ptrdiff_t>(keep), ranked.end(),
@@ -179,13 +170,62 @@ bool IndexTitle(const SqliteDb& db, std::int64_t id, std::string_view key, bool 
     SqliteStatement count(db, in ? "INSERT INTO title_grams(gram, docs) VALUES(?1, 1)"
                                    " ON CONFLICT(gram) DO UPDATE SET docs = docs + 1"
                                  : "UPDATE title_grams SET docs = docs - 1 WHERE gram = ?1");
-    for (const std::string& gram : TitleTrigrams(key)) {
+    std::vector<std::string> grams = TitleTrigrams(key);
+    grams.emplace_back(); // the count of titles
+    for (const std::string& gram : grams) {
         count.Reset();
         count.BindText(1, gram);
         if (count.Step() != SQLITE_DONE)
             return false;
     }
     return true;
+}
+
+// A history of the first version keeps its auctions: their titles are keyed
+// anew, as the folding now knows makers' names, and indexed again.
+bool UpgradeFromVersion1(SqliteDb& db)
+{
+    if (!db.Exec("CREATE TABLE exclusions(auction_id BLOB NOT NULL, comparable_id BLOB NOT NULL,"
+                 " PRIMARY KEY(auction_id, comparable_id)) WITHOUT ROWID;"
+                 "DELETE FROM titles; DELETE FROM title_grams;"))
+        return false;
+    struct Row {
+        std::int64_t id;
+        std::string title;
+        bool sold;
+    };
+    std::vector<Row> rows;
+    {
+        SqliteStatement q(db, "SELECT id, title, closing_price IS NOT NULL FROM auctions");
+        while (q.Step() == SQLITE_ROW)
+            rows.push_back({q.ColumnInt64(0), std::string(q.ColumnBytes(1)), q.ColumnInt64(2) != 0});
+    }
+    SqliteStatement rekey(db, "UPDATE auctions SET title_key = ?2 WHERE id = ?1");
+    for (const Row& row : rows) {
+        const std::string key = TitleKey(row.title);
+        rekey.Reset();
+        rekey.Bind(1, row.id).BindText(2, key);
+        if (rekey.Step() != SQLITE_DONE || (row.sold && !IndexTitle(db, row.id, key, true)))
+            return false;
+    }
+    return true;
+}
+
+bool MakeSchema(SqliteDb& db)
+{
+    // Two copies starting at once: the second finds the schema made.
+    SqliteTransaction tx(db, SqliteTransaction::Immediate);
+    if (!tx.Active())
+        return false;
+    const std::int64_t version = UserVersion(db);
+    if (version == kSchemaVersion)
+        return true;
+    if (version == 1)
+        return UpgradeFromVersion1(db) && db.Exec("PRAGMA user_version = 2") && tx.Commit();
+    // A newer program's history is left as it is.
+    if (version != 0)
+        return false;
+    return db.Exec(kSchema) && db.Exec("PRAGMA user_version = 2") && tx.Commit();
 }
 
 // How far a forecast was off, as a share of the closing price.
@@ -394,10 +434,37 @@ std::vector<SimilarAuction> History::Similar(std::string_view title, std::string
     if (!IsOpen() || limit == 0)
         return found;
     const SqliteDb& db = impl_->db;
-    const std::string key = TitleKey(title);
-    if (key.empty())
+    const TitleFacts query = ReadTitle(title);
+    if (query.key.empty())
         return found;
-    const std::vector<std::string> grams = TitleTrigrams(key);
+
+    // Each trigram's weight, read once per search.
+    std::unordered_map<std::string, double> weights;
+    SqliteStatement count(db, "SELECT docs FROM title_grams WHERE gram = ?1");
+    auto docsOf = [&count](const std::string& gram) {
+        count.Reset();
+        count.BindText(1, gram);
+        return count.Step() == SQLITE_ROW ? count.ColumnInt64(0) : std::int64_t{0};
+    };
+    const std::int64_t titles = docsOf(std::string());
+    auto weightsOf = [&](const std::vector<std::string>& grams) {
+        std::vector<double> w;
+        w.reserve(grams.size());
+        for (const std::string& gram : grams) {
+            auto [it, fresh] = weights.try_emplace(gram, 0.0);
+            if (fresh)
+                it->second = GramWeight(docsOf(gram), titles);
+            w.push_back(it->second);
+        }
+        return w;
+    };
+    std::vector<std::int64_t> queryDocs;
+    for (const std::string& gram : query.grams) {
+        queryDocs.push_back(docsOf(gram));
+        weights.emplace(gram, GramWeight(queryDocs.back(), titles));
+    }
+    const std::vector<double> queryWeights = weightsOf(query.grams);
+
     auto read = [&](SqliteStatement& q, bool exact) {
         while (q.Step() == SQLITE_ROW) {
             SimilarAuction a;
@@ -406,12 +473,18 @@ std::vector<SimilarAuction> History::Similar(std::string_view title, std::string
                 continue;
             const std::string_view candidateKey = q.ColumnBytes(5);
             // The same titles came with the exact match, latest first.
-            if (!exact && candidateKey == key)
-                continue;
-            a.similarity = exact ? 1.0 : TrigramSimilarity(grams, TitleTrigrams(candidateKey));
-            if (a.similarity < kSimilarityThreshold)
+            if (!exact && candidateKey == query.key)
                 continue;
             a.title = q.ColumnBytes(1);
+            if (!exact) {
+                // The trigrams first: reading a title's model costs more.
+                const std::vector<std::string> grams = TitleTrigrams(candidateKey);
+                a.similarity = TrigramSimilarity(query.grams, queryWeights, grams, weightsOf(grams));
+                if (a.similarity < kSimilarityThreshold || !Comparable(query, ReadTitle(a.title)))
+                    continue;
+            } else {
+                a.similarity = 1.0;
+            }
             a.address = q.ColumnBytes(2);
             a.closingPrice = q.ColumnInt64(3);
             a.endTime = q.ColumnInt64(4);
@@ -423,12 +496,12 @@ std::vector<SimilarAuction> History::Similar(std::string_view title, std::string
     SqliteStatement exact(db, "SELECT auction_id, title, address, closing_price, end_time, title_key FROM auctions"
                               " WHERE title_key = ?1 AND closing_price IS NOT NULL"
                               " ORDER BY end_time DESC, id DESC LIMIT ?2");
-    exact.BindText(1, key).Bind(2, static_cast<std::int64_t>(limit) + 1);
+    exact.BindText(1, query.key).Bind(2, static_cast<std::int64_t>(limit) + 1);
     read(exact, true);
     if (found.size() < limit) {
         SqliteStatement row(db, "SELECT auction_id, title, address, closing_price, end_time, title_key FROM auctions"
                                 " WHERE id = ?1");
-        for (std::int64_t id : Candidates(db, key, grams, kCandidates)) {
+        for (std::int64_t id : Candidates(db, query.key, query.grams, queryDocs, queryWeights, kCandidates)) {
             row.Reset();
             row.Bind(1, id);
             read(row, false);
@@ -444,7 +517,30 @@ std::vector<SimilarAuction> History::Similar(std::string_view title, std::string
 
 std::optional<MarketPrice> History::Market(std::string_view title, std::string_view excludeAuctionId) const
 {
-    return MarketFrom(Similar(title, excludeAuctionId, kMarketMaxCount));
+    const std::vector<std::string> excluded = Excluded(excludeAuctionId);
+    return MarketFrom(Similar(title, excludeAuctionId, kMarketMaxCount + excluded.size()), excluded);
+}
+
+bool History::SetExcluded(std::string_view auctionId, std::string_view comparableId, bool excluded)
+{
+    if (!IsOpen() || auctionId.empty() || comparableId.empty())
+        return false;
+    SqliteStatement change(impl_->db, excluded ? "INSERT OR IGNORE INTO exclusions(auction_id, comparable_id) VALUES(?1, ?2)"
+                                               : "DELETE FROM exclusions WHERE auction_id = ?1 AND comparable_id = ?2");
+    change.Bind(1, auctionId).Bind(2, comparableId);
+    return change.Step() == SQLITE_DONE;
+}
+
+std::vector<std::string> History::Excluded(std::string_view auctionId) const
+{
+    std::vector<std::string> ids;
+    if (!IsOpen() || auctionId.empty())
+        return ids;
+    SqliteStatement q(impl_->db, "SELECT comparable_id FROM exclusions WHERE auction_id = ?1");
+    q.Bind(1, auctionId);
+    while (q.Step() == SQLITE_ROW)
+        ids.emplace_back(q.ColumnBytes(0));
+    return ids;
 }
 
 std::optional<MarketOutlook> History::Outlook(const AuctionRecord& record, const BidLog& log,
@@ -546,7 +642,7 @@ bool History::Clear()
     SqliteTransaction tx(db, SqliteTransaction::Immediate);
     return tx.Active()
            && db.Exec("DELETE FROM forecasts; DELETE FROM bids; DELETE FROM titles; DELETE FROM title_grams;"
-                      " DELETE FROM auctions;")
+                      " DELETE FROM exclusions; DELETE FROM auctions;")
            && tx.Commit();
 }
 

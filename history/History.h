@@ -81,12 +81,20 @@ public:
 
     // Ended auctions with a closing price, other than excludeAuctionId, at
     // least kSimilarityThreshold similar to the title: most similar first,
-    // the latest ended first among equals.
+    // the latest ended first among equals. Only Comparable titles count; the
+    // similarity weighs each shared trigram by its rarity in the history.
     std::vector<SimilarAuction> Similar(std::string_view title, std::string_view excludeAuctionId = {},
                                         std::size_t limit = kMarketMaxCount) const;
 
     // The market price for a title; nothing from too few similar auctions.
+    // The comparables the user excluded from the market of excludeAuctionId
+    // (the auction priced) are left out, and listed.
     std::optional<MarketPrice> Market(std::string_view title, std::string_view excludeAuctionId = {}) const;
+
+    // Takes an ended auction out of the market of another, or brings it back.
+    bool SetExcluded(std::string_view auctionId, std::string_view comparableId, bool excluded);
+    // The auctions taken out of the market of auctionId.
+    std::vector<std::string> Excluded(std::string_view auctionId) const;
 
     // The market price of the analysed auction and, while it runs, the
     // market-aware forecast. Nothing without a market price.

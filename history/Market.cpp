@@ -3,34 +3,338 @@
 #include <QString>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <span>
 
 #include "analysis/Forecast.h"
 #include "app/Text.h"
+#include "history/TitleWords.h"
 
-std::string TitleKey(std::string_view sjisTitle)
+namespace {
+
+bool IsLatinOrDigit(QChar c)
 {
-    // NFKC folds full-width letters and digits and half-width katakana into
-    // one form; case folding does the rest for Latin letters. Everything that
-    // is neither letter nor digit (【】★／・, blanks, '?' for bytes that are not
-    // Shift_JIS) only dresses the words and goes. Without separators, "本体
-    // 新品" and "本体新品" fold alike.
-    const QString folded = QString::fromStdString(Utf8FromSjis(sjisTitle))
-                               .normalized(QString::NormalizationForm_KC)
-                               .toCaseFolded();
+    return (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9');
+}
+
+bool IsDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+bool IsKatakana(QChar c)
+{
+    return c.unicode() >= 0x30A0 && c.unicode() <= 0x30FF;
+}
+
+// The word lists as QStrings, made once.
+struct Words {
+    struct Fold {
+        QString from, to;
+        bool alone;
+    };
+    struct Kind {
+        QString word;
+        bool afterModel;
+    };
+    std::vector<Fold> folds;
+    std::vector<QString> variants, counters, belongings, features;
+    std::vector<Kind> accessories, junk;
+};
+
+std::vector<QString> QStrings(std::span<const char* const> list)
+{
+    std::vector<QString> out;
+    for (const char* w : list)
+        out.push_back(QString::fromUtf8(w));
+    return out;
+}
+
+std::vector<Words::Kind> Kinds(std::span<const KindWord> list)
+{
+    std::vector<Words::Kind> out;
+    for (const KindWord& w : list)
+        out.push_back({QString::fromUtf8(w.word), w.afterModel});
+    return out;
+}
+
+const Words& TheWords()
+{
+    static const Words words = [] {
+        Words w;
+        for (const FoldWord& f : FoldWords())
+            w.folds.push_back({QString::fromUtf8(f.from), u' ' + QString::fromUtf8(f.to) + u' ', f.alone});
+        w.variants = QStrings(VariantWords());
+        w.counters = QStrings(CounterUnits());
+        w.belongings = QStrings(BelongingMarks());
+        w.features = QStrings(FeatureWords());
+        w.accessories = Kinds(AccessoryWords());
+        w.junk = Kinds(JunkWords());
+        return w;
+    }();
+    return words;
+}
+
+// NFKC folds full-width letters and digits and half-width katakana into one
+// form; case folding does the rest for Latin letters. Roman numeral
+// characters stand apart first, since NFKC makes ＧＲⅢ one word "griii". The
+// table's makers and words go to their Latin form as words of their own.
+QString Fold(std::string_view sjisTitle)
+{
+    const QString raw = QString::fromStdString(Utf8FromSjis(sjisTitle));
+    QString spaced;
+    spaced.reserve(raw.size());
+    for (QChar c : raw) {
+        if (c.unicode() >= 0x2160 && c.unicode() <= 0x217F)
+            spaced.append(u' ').append(c).append(u' ');
+        else
+            spaced.append(c);
+    }
+    QString s = spaced.normalized(QString::NormalizationForm_KC).toCaseFolded();
+    s.remove(QChar(0x30FB)); // デジタル・エディション, ル・クルーゼ
+    s = s.simplified();
+    for (const Words::Fold& word : TheWords().folds) {
+        for (qsizetype at = s.indexOf(word.from); at >= 0; at = s.indexOf(word.from, at)) {
+            const qsizetype end = at + word.from.size();
+            if (word.alone && end < s.size() && IsKatakana(s[end])) {
+                at = end;
+                continue;
+            }
+            s.replace(at, word.from.size(), word.to);
+            at += word.to.size();
+        }
+    }
+    return s;
+}
+
+// Everything that is neither letter nor digit (【】★／・, blanks, '?' for
+// bytes that are not Shift_JIS) only dresses the words and goes. Without
+// separators, "本体 新品" and "本体新品" fold alike.
+QString Compact(const QString& folded)
+{
     QString key;
     key.reserve(folded.size());
     for (auto it = folded.cbegin(); it != folded.cend(); ++it) {
-        char32_t c = it->unicode();
         if (it->isHighSurrogate() && it + 1 != folded.cend() && (it + 1)->isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(*it, *(it + 1));
-            if (QChar::isLetterOrNumber(c))
+            if (QChar::isLetterOrNumber(QChar::surrogateToUcs4(*it, *(it + 1))))
                 key.append(*it).append(*(it + 1));
             ++it;
-        } else if (QChar::isLetterOrNumber(c)) {
+        } else if (it->isLetterOrNumber()) {
             key.append(*it);
         }
     }
-    return key.toStdString();
+    return key;
+}
+
+bool Among(const std::vector<QString>& list, QStringView word)
+{
+    return std::any_of(list.begin(), list.end(), [word](const QString& w) { return word == w; });
+}
+
+bool StartsWithAny(const std::vector<QString>& list, QStringView text)
+{
+    return std::any_of(list.begin(), list.end(), [text](const QString& w) { return text.startsWith(w); });
+}
+
+bool IsRoman(QStringView w)
+{
+    static const std::vector<QString> numerals = QStrings(std::initializer_list<const char*>{"ii", "iii", "iv", "vi", "vii", "viii", "ix"});
+    return Among(numerals, w);
+}
+
+// A Latin run with its digits: strips a variant word before its digits
+// (new3ds, mini6) or after them (ps4pro, 3dsll), and sorts it into its class.
+void AddModelToken(QString run, ModelTokens& model)
+{
+    for (const QString& variant : TheWords().variants) {
+        if (run.size() > variant.size() && run.startsWith(variant) && IsDigit(run[variant.size()])) {
+            model.variants.push_back(variant.toStdString());
+            run.remove(0, variant.size());
+        }
+        if (run.size() > variant.size() && run.endsWith(variant)) {
+            const QStringView rest = QStringView(run).left(run.size() - variant.size());
+            if (std::any_of(rest.begin(), rest.end(), IsDigit)) {
+                model.variants.push_back(variant.toStdString());
+                run.chop(variant.size());
+            }
+        }
+    }
+    auto endsWithUnit = [&run](const char* unit) {
+        const qsizetype n = static_cast<qsizetype>(std::strlen(unit));
+        return run.size() > n && run.endsWith(QLatin1StringView(unit)) && IsDigit(run[run.size() - n - 1]);
+    };
+    if (endsWithUnit("gb") || endsWithUnit("tb"))
+        model.capacities.push_back(run.toStdString());
+    else if (endsWithUnit("mm") || endsWithUnit("cm"))
+        model.sizes.push_back(run.toStdString());
+    else
+        model.codes.push_back(run.toStdString());
+}
+
+void SortDistinct(std::vector<std::string>& v)
+{
+    std::sort(v.begin(), v.end());
+    v.erase(std::unique(v.begin(), v.end()), v.end());
+}
+
+// Latin runs joined over the separators sellers put inside a model (WH-1000XM4,
+// Ref.16610, f1.8) when what follows holds a digit, and over a blank before a
+// unit (128 GB).
+ModelTokens ModelTokensOf(const QString& s)
+{
+    struct Run {
+        QString text;
+        qsizetype end;
+    };
+    std::vector<Run> runs;
+    for (qsizetype i = 0; i < s.size();) {
+        if (!IsLatinOrDigit(s[i])) {
+            ++i;
+            continue;
+        }
+        qsizetype j = i;
+        while (j < s.size() && IsLatinOrDigit(s[j]))
+            ++j;
+        QString text = s.mid(i, j - i);
+        const bool hasDigit = std::any_of(text.cbegin(), text.cend(), IsDigit);
+        static const std::vector<QString> units = QStrings(std::initializer_list<const char*>{"gb", "tb", "mm", "cm"});
+        if (!runs.empty() && runs.back().end + 1 == i) {
+            const QChar sep = s[i - 1];
+            Run& last = runs.back();
+            const bool lastDigits = std::all_of(last.text.cbegin(), last.text.cend(), IsDigit);
+            if ((hasDigit && (sep == u'-' || sep == u'.' || sep == u'/' || sep == u'_'))
+                || (sep == u' ' && lastDigits && Among(units, text))) {
+                last.text += text;
+                last.end = j;
+                i = j;
+                continue;
+            }
+        }
+        runs.push_back({std::move(text), j});
+        i = j;
+    }
+
+    ModelTokens model;
+    for (const Run& run : runs) {
+        const QStringView after = QStringView(s).mid(run.end);
+        if (!std::any_of(run.text.cbegin(), run.text.cend(), IsDigit)) {
+            if (IsRoman(run.text))
+                model.series.push_back(run.text.toStdString());
+            else if (run.text.startsWith(u"mark") && IsRoman(QStringView(run.text).mid(4)))
+                model.series.push_back(run.text.mid(4).toStdString());
+            else if (Among(TheWords().variants, run.text))
+                model.variants.push_back(run.text.toStdString());
+            continue;
+        }
+        const bool digitsOnly = std::all_of(run.text.cbegin(), run.text.cend(), IsDigit);
+        if (digitsOnly && StartsWithAny(TheWords().counters, after))
+            continue;
+        if (!digitsOnly) {
+            // 100kg, 500ml: a quantity, whatever letters stand before it.
+            bool counted = false;
+            for (const QString& u : TheWords().counters) {
+                const qsizetype n = u.size();
+                if (run.text.size() > n && run.text.endsWith(u) && IsDigit(run.text[run.text.size() - n - 1])
+                    && std::all_of(run.text.cbegin(), run.text.cend() - n, IsDigit))
+                    counted = true;
+            }
+            if (counted)
+                continue;
+        }
+        AddModelToken(run.text, model);
+    }
+    for (auto* list : {&model.codes, &model.capacities, &model.sizes, &model.series, &model.variants})
+        SortDistinct(*list);
+    return model;
+}
+
+TitleKind KindOf(const QString& compact)
+{
+    const Words& words = TheWords();
+    auto counts = [&compact, &words](const Words::Kind& w) {
+        const QString& word = w.word;
+        for (qsizetype at = compact.indexOf(word); at >= 0; at = compact.indexOf(word, at + 1)) {
+            const QStringView after = QStringView(compact).mid(at + word.size());
+            const QStringView before = QStringView(compact).left(at);
+            if (w.afterModel && (at == 0 || !IsLatinOrDigit(compact[at - 1])))
+                continue;
+            if (StartsWithAny(words.belongings, after))
+                continue;
+            if (std::any_of(words.features.begin(), words.features.end(),
+                            [&before](const QString& f) { return before.endsWith(f); }))
+                continue;
+            return true;
+        }
+        return false;
+    };
+    if (std::any_of(words.accessories.begin(), words.accessories.end(), counts))
+        return TitleKind::Accessory;
+    if (std::any_of(words.junk.begin(), words.junk.end(), counts))
+        return TitleKind::Junk;
+    return TitleKind::Item;
+}
+
+// A token matches its like with letters before it: hero9 and 9, ref16610 and 16610.
+bool TokensMatch(const std::string& x, const std::string& y)
+{
+    if (x == y)
+        return true;
+    const std::string& longer = x.size() > y.size() ? x : y;
+    const std::string& shorter = x.size() > y.size() ? y : x;
+    if (shorter.empty() || !std::isdigit(static_cast<unsigned char>(shorter[0])) || !longer.ends_with(shorter))
+        return false;
+    const std::size_t prefix = longer.size() - shorter.size();
+    return std::all_of(longer.begin(), longer.begin() + static_cast<std::ptrdiff_t>(prefix),
+                       [](char c) { return c >= 'a' && c <= 'z'; });
+}
+
+// Whether x holds a token that nothing in y matches.
+bool HasUnmatched(const std::vector<std::string>& x, const std::vector<std::string>& y)
+{
+    return std::any_of(x.begin(), x.end(), [&y](const std::string& t) {
+        return std::none_of(y.begin(), y.end(), [&t](const std::string& u) { return TokensMatch(t, u); });
+    });
+}
+
+} // namespace
+
+std::string TitleKey(std::string_view sjisTitle)
+{
+    return Compact(Fold(sjisTitle)).toStdString();
+}
+
+TitleFacts ReadTitle(std::string_view sjisTitle)
+{
+    const QString folded = Fold(sjisTitle);
+    const QString compact = Compact(folded);
+    TitleFacts facts;
+    facts.key = compact.toStdString();
+    facts.grams = TitleTrigrams(facts.key);
+    facts.model = ModelTokensOf(folded);
+    facts.kind = KindOf(compact);
+    return facts;
+}
+
+bool ModelsAgree(const ModelTokens& a, const ModelTokens& b)
+{
+    if (a.variants != b.variants || a.series != b.series || a.codes.empty() != b.codes.empty())
+        return false;
+    for (auto list : {&ModelTokens::codes, &ModelTokens::capacities, &ModelTokens::sizes}) {
+        if (HasUnmatched(a.*list, b.*list) && HasUnmatched(b.*list, a.*list))
+            return false;
+    }
+    return true;
+}
+
+bool Comparable(const TitleFacts& a, const TitleFacts& b)
+{
+    return a.kind == b.kind && ModelsAgree(a.model, b.model);
+}
+
+double GramWeight(std::int64_t docs, std::int64_t titles)
+{
+    return std::log1p(static_cast<double>(std::max<std::int64_t>(titles, 0))
+                      / static_cast<double>(std::max<std::int64_t>(docs, 0) + 1));
 }
 
 std::vector<std::string> TitleTrigrams(std::string_view key)
@@ -58,38 +362,72 @@ std::vector<std::string> TitleTrigrams(std::string_view key)
     return grams;
 }
 
-double TitleSimilarity(std::string_view keyA, std::string_view keyB)
+double TrigramSimilarity(const std::vector<std::string>& a, const std::vector<double>& weightsA,
+                         const std::vector<std::string>& b, const std::vector<double>& weightsB)
 {
-    return TrigramSimilarity(TitleTrigrams(keyA), TitleTrigrams(keyB));
-}
-
-double TrigramSimilarity(const std::vector<std::string>& a, const std::vector<std::string>& b)
-{
-    if (a.empty() || b.empty())
-        return 0;
-    std::size_t shared = 0;
-    for (auto i = a.begin(), j = b.begin(); i != a.end() && j != b.end();) {
-        if (*i < *j) {
+    auto weight = [](const std::vector<double>& w, std::size_t i) { return i < w.size() ? w[i] : 1.0; };
+    double shared = 0, total = 0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        total += weight(weightsA, i);
+    for (std::size_t j = 0; j < b.size(); ++j)
+        total += weight(weightsB, j);
+    for (std::size_t i = 0, j = 0; i < a.size() && j < b.size();) {
+        if (a[i] < b[j]) {
             ++i;
-        } else if (*j < *i) {
+        } else if (b[j] < a[i]) {
             ++j;
         } else {
-            ++shared;
+            shared += weight(weightsA, i) + weight(weightsB, j);
             ++i;
             ++j;
         }
     }
-    return 2.0 * static_cast<double>(shared) / static_cast<double>(a.size() + b.size());
+    return total > 0 ? shared / total : 0;
 }
 
-std::optional<MarketPrice> MarketFrom(const std::vector<SimilarAuction>& ranked)
+double TrigramSimilarity(const std::vector<std::string>& a, const std::vector<std::string>& b)
+{
+    return TrigramSimilarity(a, {}, b, {});
+}
+
+double TitleSimilarity(const TitleFacts& a, const TitleFacts& b)
+{
+    return Comparable(a, b) ? TrigramSimilarity(a.grams, b.grams) : 0;
+}
+
+std::optional<MarketPrice> MarketFrom(const std::vector<SimilarAuction>& ranked,
+                                      const std::vector<std::string>& excludedIds)
 {
     MarketPrice market;
+    std::vector<SimilarAuction> taken;
     for (const SimilarAuction& a : ranked) {
-        if (market.similar.size() == kMarketMaxCount)
-            break;
-        if (a.similarity >= kSimilarityThreshold && a.closingPrice > 0)
-            market.similar.push_back(a);
+        if (a.similarity < kSimilarityThreshold || a.closingPrice <= 0)
+            continue;
+        if (std::find(excludedIds.begin(), excludedIds.end(), a.auctionId) != excludedIds.end()) {
+            market.excluded.push_back(a);
+            continue;
+        }
+        if (taken.size() < kMarketMaxCount)
+            taken.push_back(a);
+    }
+    // The outlier guard: a price far from the others in log terms is another
+    // thing sold under the same words, or a slip of the seller's.
+    std::vector<double> logs;
+    for (const SimilarAuction& a : taken)
+        logs.push_back(std::log(static_cast<double>(a.closingPrice)));
+    std::vector<double> sorted = logs;
+    std::sort(sorted.begin(), sorted.end());
+    const double middle = sorted.empty() ? 0 : SortedMedian(sorted);
+    std::vector<double> deviations;
+    for (double l : logs)
+        deviations.push_back(std::abs(l - middle));
+    std::sort(deviations.begin(), deviations.end());
+    const double spread = std::max(deviations.empty() ? 0 : 1.4826 * SortedMedian(deviations), kOutlierMinSpread);
+    for (std::size_t i = 0; i < taken.size(); ++i) {
+        if (taken.size() >= kMarketMinCount && std::abs(logs[i] - middle) > kOutlierCut * spread)
+            market.outliers.push_back(taken[i]);
+        else
+            market.similar.push_back(taken[i]);
     }
     if (market.similar.size() < kMarketMinCount)
         return std::nullopt;

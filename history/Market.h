@@ -11,21 +11,65 @@
 
 // Titles are compared by their character trigrams after folding the
 // variations sellers use for the same words: full- and half-width forms,
-// letter case, and the brackets, stars and blanks around keywords.
+// letter case, makers written in katakana or Latin letters (TitleWords), and
+// the brackets, stars and blanks around keywords. Before the trigrams count,
+// the model tokens must agree and the kind must be the same.
 //
-// The folded title as UTF-8, its words joined by one blank. Bytes that are
-// not Shift_JIS are dropped, so any title folds without error.
+// The folded title as UTF-8, with nothing but letters and digits. Bytes that
+// are not Shift_JIS are dropped, so any title folds without error.
 std::string TitleKey(std::string_view sjisTitle);
 
 // The distinct character trigrams of a key as UTF-8, sorted; a key of fewer
 // than three characters is its own only trigram.
 std::vector<std::string> TitleTrigrams(std::string_view key);
 
-// The Dice coefficient of the two keys' trigram sets: 2|A∩B| / (|A| + |B|),
-// 0 (nothing shared) to 1 (same trigrams).
-double TitleSimilarity(std::string_view keyA, std::string_view keyB);
-// The same of two keys' TitleTrigrams.
+// What a title sells: the item itself, something for it, or an item that may
+// not work. Each has its own market.
+enum class TitleKind { Item, Accessory, Junk };
+
+// The tokens of a title that name its model, each list sorted and distinct.
+struct ModelTokens {
+    std::vector<std::string> codes;      // letters and digits: d70s, wh1000xm4, 16610, ps4, f12l, 11 (インチ)
+    std::vector<std::string> capacities; // 128gb, 1tb
+    std::vector<std::string> sizes;      // 50mm, 45mm, 20cm
+    std::vector<std::string> series;     // roman numerals: ii, iii (Ⅲ, Mark III)
+    std::vector<std::string> variants;   // pro, mini, max, lite, oled, ...
+    bool Empty() const { return codes.empty() && capacities.empty() && sizes.empty() && series.empty() && variants.empty(); }
+};
+
+struct TitleFacts {
+    std::string key;                 // TitleKey
+    std::vector<std::string> grams;  // TitleTrigrams(key)
+    ModelTokens model;
+    TitleKind kind = TitleKind::Item;
+};
+TitleFacts ReadTitle(std::string_view sjisTitle);
+
+// Whether two titles may name the same thing: the same kind, and model tokens
+// that agree. They disagree when
+// - their variant words differ (PS4 / PS4 Pro, Switch / Switch Lite), or
+// - one names a model code and the other none, or
+// - in one class (codes, capacities, sizes, series), each has a token the
+//   other lacks (D70 / D700, 64GB / 128GB, 41mm / 45mm, GR II / GR III).
+// A token matches its like written with letters before it: "hero 9" and
+// "HERO9", "Ref.16610" and "16610". A class only one of them names (the
+// capacity left out of a title) does not part them.
+bool ModelsAgree(const ModelTokens& a, const ModelTokens& b);
+bool Comparable(const TitleFacts& a, const TitleFacts& b);
+
+// The weight of a trigram held by docs of the history's titles: the rarer,
+// the more it tells (the inverse document frequency, ln(1 + titles / (docs + 1))).
+double GramWeight(std::int64_t docs, std::int64_t titles);
+
+// The weighted Dice coefficient of two trigram sets: 2 Σ shared / (Σ A + Σ B),
+// each trigram counting its weight (none given: 1 each). 0 to 1.
+double TrigramSimilarity(const std::vector<std::string>& a, const std::vector<double>& weightsA,
+                         const std::vector<std::string>& b, const std::vector<double>& weightsB);
 double TrigramSimilarity(const std::vector<std::string>& a, const std::vector<std::string>& b);
+
+// 0 for titles that are not Comparable, else their trigrams' similarity
+// with every trigram weighing alike.
+double TitleSimilarity(const TitleFacts& a, const TitleFacts& b);
 
 // An ended auction as a comparable for another's price.
 struct SimilarAuction {
@@ -34,11 +78,18 @@ struct SimilarAuction {
     std::string address;   // the auction page, for the browser
     std::int64_t closingPrice = 0; // yen
     std::int64_t endTime = 0;      // seconds since 1970
-    double similarity = 0;         // TitleSimilarity with the title searched
+    double similarity = 0;         // the weighted trigram similarity with the title searched
 };
 
 // Auctions at least this similar count for the market price.
-inline constexpr double kSimilarityThreshold = 0.5;
+inline constexpr double kSimilarityThreshold = 0.4;
+// A closing price is an outlier when its log stands further from the median
+// log than kOutlierCut times the spread: 1.4826 × the median absolute
+// deviation of the logs (the standard deviation, were they normal), never
+// taken below kOutlierMinSpread so that a few equal prices do not make every
+// other one an outlier.
+inline constexpr double kOutlierCut = 3.0;
+inline constexpr double kOutlierMinSpread = 0.15;
 // The market price takes the median of at most this many of the most similar...
 inline constexpr std::size_t kMarketMaxCount = 20;
 // ... and is not given from fewer than this many.
@@ -49,13 +100,17 @@ struct MarketPrice {
     int count = 0;          // auctions it was taken from
     std::int64_t low = 0;   // their lowest and highest closing prices
     std::int64_t high = 0;
-    std::vector<SimilarAuction> similar; // those auctions, most similar first
+    std::vector<SimilarAuction> similar;  // those auctions, most similar first
+    std::vector<SimilarAuction> outliers; // left out by the outlier guard
+    std::vector<SimilarAuction> excluded; // left out by the user
 };
 
 // The market price from candidates ranked most similar first: the first
-// kMarketMaxCount at or above the threshold. Nothing from fewer than
-// kMarketMinCount. An even count takes the mean of the middle two, rounded down.
-std::optional<MarketPrice> MarketFrom(const std::vector<SimilarAuction>& ranked);
+// kMarketMaxCount at or above the threshold that the user did not exclude,
+// less the outliers. Nothing from fewer than kMarketMinCount. An even count
+// takes the mean of the middle two, rounded down.
+std::optional<MarketPrice> MarketFrom(const std::vector<SimilarAuction>& ranked,
+                                      const std::vector<std::string>& excludedIds = {});
 
 // The middle of sorted values, the mean of the middle two for an even count.
 template <typename T>

@@ -88,7 +88,7 @@ TForm11::TForm11(QWidget* parent) : TFormBase(parent, FormPosition::BesideMainFo
     // Frame included, and no taller than a small screen.
     SetOuterSize(this, QSize(840, 640));
 
-    SetUpGrid(ui.StringGrid1, {"商品名", "落札価格", "終了日時", "類似度"}, {420, 100, 130, 70});
+    SetUpGrid(ui.StringGrid1, {"商品名", "落札価格", "終了日時", "類似度", "扱い"}, {330, 90, 120, 60, 150});
     SetUpGrid(ui.StringGrid2, {"商品名", "終了日時", "状態", "価格", "最終予測", "誤差", "相場加味予測", "誤差"},
               {260, 120, 50, 90, 90, 60, 90, 60});
     ui.StringGrid1->SetTitleColumn(0);
@@ -104,6 +104,9 @@ TForm11::TForm11(QWidget* parent) : TFormBase(parent, FormPosition::BesideMainFo
 
     connect(ui.BitBtn1, &QPushButton::clicked, this, &TForm11::BitBtn1Click);
     connect(ui.BitBtn2, &QPushButton::clicked, this, &QWidget::close);
+    connect(ui.BitBtn3, &QPushButton::clicked, this, [this] { SetSelectedExcluded(true); });
+    connect(ui.BitBtn4, &QPushButton::clicked, this, [this] { SetSelectedExcluded(false); });
+    connect(ui.StringGrid1, &QTableWidget::currentCellChanged, this, [this] { UpdateExclusionButtons(); });
     connect(ui.StringGrid1, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { StringGrid1DblClick(row); });
     connect(ui.StringGrid2, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { StringGrid2DblClick(row); });
 
@@ -183,28 +186,59 @@ void TForm11::ShowHistory()
         ui.Label6->setText(U("（未取得）"));
     }
     similarAddresses_.clear();
+    similarRows_.clear();
+    // Used first, then those the outlier guard or the user left out, each with why.
+    struct Row {
+        SimilarAuction auction;
+        QString use;
+        bool excluded = false;
+    };
+    std::vector<Row> rows;
     if (outlook) {
         const MarketPrice& market = outlook->market;
         ui.Label4->setText(YenText(market.price, locale));
         ui.Label8->setText(outlook->forecast ? YenText(*outlook->forecast, locale) : U("（終了）"));
-        ui.Label10->setText(U("似た商品 %1 件の落札価格の中央値（%2〜%3）")
-                                .arg(market.count)
-                                .arg(Yen(market.low), Yen(market.high)));
+        QString basis = U("似た商品 %1 件の落札価格の中央値（%2〜%3）")
+                            .arg(market.count)
+                            .arg(Yen(market.low), Yen(market.high));
+        if (!market.outliers.empty() || !market.excluded.empty())
+            basis += U("、外れ値 %1 件と外した %2 件を除く").arg(market.outliers.size()).arg(market.excluded.size());
+        ui.Label10->setText(basis);
+        for (const SimilarAuction& a : market.similar)
+            rows.push_back({a, U("採用")});
+        for (const SimilarAuction& a : market.outliers) {
+            const double times = static_cast<double>(a.closingPrice) / static_cast<double>(std::max<std::int64_t>(market.price, 1));
+            rows.push_back({a, U("外れ値（相場の%1倍）").arg(QString::number(times, 'g', 2))});
+        }
+        for (const SimilarAuction& a : market.excluded)
+            rows.push_back({a, U("相場から外した"), true});
     } else {
         ui.Label4->setText(U("（データなし）"));
         ui.Label8->setText(U("（未予測）"));
         ui.Label10->setText(U("（似たオークションの記録が足りません）"));
+        if (current_) {
+            // Too few left: those the user excluded stay listed, to bring back.
+            const std::vector<std::string> excluded = history.Excluded(current_->record.auctionId);
+            for (const SimilarAuction& a :
+                 history.Similar(current_->record.title, current_->record.auctionId, kMarketMaxCount + excluded.size())) {
+                if (std::find(excluded.begin(), excluded.end(), a.auctionId) != excluded.end())
+                    rows.push_back({a, U("相場から外した"), true});
+            }
+        }
     }
-    const std::vector<SimilarAuction> similar = outlook ? outlook->market.similar : std::vector<SimilarAuction>{};
-    SetBodyRows(ui.StringGrid1, similar.size());
-    for (std::size_t i = 0; i < similar.size(); ++i) {
+    SetBodyRows(ui.StringGrid1, rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const SimilarAuction& a = rows[i].auction;
         const int row = static_cast<int>(i) + 1;
-        ui.StringGrid1->SetCell(0, row, similar[i].title);
-        SetCell(ui.StringGrid1, 1, row, Yen(similar[i].closingPrice));
-        SetCell(ui.StringGrid1, 2, row, DateText(similar[i].endTime));
-        SetCell(ui.StringGrid1, 3, row, QString::number(std::lround(similar[i].similarity * 100)) + QLatin1Char('%'));
-        similarAddresses_.push_back(similar[i].address);
+        ui.StringGrid1->SetCell(0, row, a.title);
+        SetCell(ui.StringGrid1, 1, row, Yen(a.closingPrice));
+        SetCell(ui.StringGrid1, 2, row, DateText(a.endTime));
+        SetCell(ui.StringGrid1, 3, row, QString::number(std::lround(a.similarity * 100)) + QLatin1Char('%'));
+        SetCell(ui.StringGrid1, 4, row, rows[i].use);
+        similarAddresses_.push_back(a.address);
+        similarRows_.emplace_back(a.auctionId, rows[i].excluded);
     }
+    UpdateExclusionButtons();
 
     // Every recorded auction.
     const std::vector<RecordedAuction> auctions = history.Auctions();
@@ -261,4 +295,23 @@ void TForm11::StringGrid1DblClick(int row)
 void TForm11::StringGrid2DblClick(int row)
 {
     OpenRow(recordedAddresses_, row);
+}
+
+void TForm11::SetSelectedExcluded(bool excluded)
+{
+    const int row = ui.StringGrid1->currentRow();
+    if (!current_ || row < 1 || static_cast<std::size_t>(row) > similarRows_.size())
+        return;
+    History history;
+    if (history.Open())
+        history.SetExcluded(current_->record.auctionId, similarRows_[row - 1].first, excluded);
+    ShowHistory();
+}
+
+void TForm11::UpdateExclusionButtons()
+{
+    const int row = ui.StringGrid1->currentRow();
+    const bool chosen = current_ && row >= 1 && static_cast<std::size_t>(row) <= similarRows_.size();
+    ui.BitBtn3->setEnabled(chosen && !similarRows_[row - 1].second);
+    ui.BitBtn4->setEnabled(chosen && similarRows_[row - 1].second);
 }

@@ -35,6 +35,10 @@ private:
     void StringGrid1DblClick(int row);
     void StringGrid2DblClick(int row);
     void StoreFrame();
+    // "相場から外す" and "相場に戻す": the selected comparable leaves the
+    // current auction's market or comes back to it.
+    void SetSelectedExcluded(bool excluded);
+    void UpdateExclusionButtons();
 
     struct Current {
         AuctionRecord record;
@@ -45,6 +49,9 @@ private:
     // The page addresses behind the rows of the two auction grids.
     std::vector<std::string> similarAddresses_;
     std::vector<std::string> recordedAddresses_;
+    // The comparables behind the rows of the similar grid, and whether the
+    // user excluded each.
+    std::vector<std::pair<std::string, bool>> similarRows_;
 };
 
 extern TForm11* Form11;

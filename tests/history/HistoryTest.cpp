@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 #include <tuple>
 
+#include "app/SqliteDb.h"
 #include "app/Text.h"
+#include <sqlite3.h>
 #include "history/History.h"
 #include "tests/app/ChildProcess.h"
+#include "tests/history/TitleCorpus.h"
 #include "tests/support/Sandbox.h"
 
 namespace fs = std::filesystem;
@@ -65,28 +68,84 @@ protected:
 TEST(TitleSimilarityTest, NearVariantsPassTheThresholdAndOtherItemsDoNot)
 {
     EXPECT_EQ(TitleKey(SjisFromUtf8("【新品】ＮＩＮＴＥＮＤＯ　Switch ﾈｵﾝ／本体")), "新品nintendoswitchネオン本体");
-    const std::string query = TitleKey(SjisFromUtf8("【新品未開封】Nintendo Switch 本体 ネオンブルー/ネオンレッド"));
+    EXPECT_EQ(TitleKey(SjisFromUtf8("ﾆｺﾝ ニコン ｷｬﾉﾝ キヤノン ソニー ロレックス")), "nikonnikoncanoncanonsonyrolex");
     const struct {
-        const char* title;
+        const char *a, *b;
         bool similar;
+        const char* why;
     } cases[] = {
-        {"Nintendo Switch 本体 ネオンブルー ネオンレッド 新品未開封", true},
-        {"ＮＩＮＴＥＮＤＯ ＳＷＩＴＣＨ 本体 ネオンブルー・ネオンレッド【新品】", true},
-        {"★美品★ニンテンドースイッチ本体 Nintendo Switch ネオンブルー/ネオンレッド 付属品完備", true},
-        {"新品 未開封 Nintendo Switch 本体 ネオン 送料無料", true},
-        {"Nintendo Switch Lite 本体 ターコイズ", false},
-        {"Nintendo Switch Proコントローラー 純正", false},
-        {"ネオンサイン 看板 LED ブルー レッド", false},
-        {"SONY ワイヤレスヘッドホン WH-1000XM4 ブラック", false},
+        // Without model tokens, as before: trigrams alone.
+        {"【新品未開封】Nintendo Switch 本体 ネオンブルー/ネオンレッド", "Nintendo Switch 本体 ネオンブルー ネオンレッド 新品未開封", true, "reordered"},
+        {"【新品未開封】Nintendo Switch 本体 ネオンブルー/ネオンレッド", "★美品★ニンテンドースイッチ本体 Nintendo Switch ネオンブルー/ネオンレッド", true, "maker and name in katakana"},
+        {"【新品未開封】Nintendo Switch 本体 ネオンブルー/ネオンレッド", "ネオンサイン 看板 LED ブルー レッド", false, "another thing"},
+        {"鬼滅の刃 全23巻 全巻セット", "鬼滅の刃 全巻セット 送料無料", true, "a count is no model"},
+        // Sibling models apart.
+        {"ニコン D70 ボディ", "ニコン D700 ボディ", false, "D70 / D700"},
+        {"ニコン D70 ボディ", "ニコン D70s ボディ", false, "D70 / D70s"},
+        {"Canon EOS Kiss X7 ボディ", "Canon EOS Kiss X7i ボディ", false, "X7 / X7i"},
+        {"リコー GR II デジカメ", "リコー ＧＲⅢ デジカメ", false, "GR II / GR III"},
+        {"ロレックス サブマリーナ 16610", "ロレックス サブマリーナ 16613", false, "16610 / 16613"},
+        {"SONY WH-1000XM4 ヘッドホン", "SONY WH1000XM5 ヘッドホン", false, "XM4 / XM5"},
+        {"PS4 本体", "PS4 Pro 本体", false, "a variant word"},
+        {"PS4 本体 ジェットブラック", "PS4Pro 本体 ジェットブラック", false, "a variant word run in"},
+        {"Nintendo Switch 本体", "Nintendo Switch 有機ELモデル 本体", false, "有機EL"},
+        {"iPhone 12 64GB SIMフリー", "iPhone 12 128GB SIMフリー", false, "capacity"},
+        {"Apple Watch Series 7 41mm", "Apple Watch Series 7 45mm", false, "size"},
+        {"Canon EOS 5D Mark II ボディ", "Canon EOS 5D ボディ", false, "a series number one lacks"},
+        {"SONY WH-1000XM4 ヘッドホン", "SONY ワイヤレスヘッドホン", false, "a model against none"},
+        // The same model across spellings and word orders.
+        {"ニコン D70 ボディ 美品", "Nikon Ｄ７０ ボディ 美品", true, "katakana and Latin, full width"},
+        {"ﾆｺﾝ D70 ボディ 美品", "美品 ボディ NIKON D70", true, "half-width katakana, reordered"},
+        {"キャノン EOS 5D Mark II ボディ", "Canon EOS 5D MarkⅡ ボディ", true, "キャノン, Ⅱ"},
+        {"リコー GR III デジカメ", "RICOH ＧＲⅢ デジカメ", true, "Ⅲ"},
+        {"ソニー WH-1000XM4 ヘッドホン", "SONY ＷＨ－１０００ＸＭ４ ヘッドホン", true, "separators"},
+        {"ロレックス サブマリーナ 16610 自動巻き", "ROLEX サブマリーナ Ref.16610 自動巻き", true, "Ref."},
+        {"GoPro HERO9 Black アクションカメラ", "ゴープロ HERO 9 BLACK アクションカメラ", true, "a blank inside"},
+        {"PS4 本体 CUH-2200", "プレイステーション4 本体 CUH-2200", true, "PS4 written out"},
+        {"iPhone 12 128GB SIMフリー", "iPhone12 128 GB SIMフリー", true, "capacity apart"},
+        // Accessories and junk apart from the item and each other.
+        {"ニコン D70 ボディ", "ニコン D70 用 バッテリー", false, "用"},
+        {"iPhone 12 128GB", "iPhone 12 ケース 手帳型", false, "a case"},
+        {"iPhone 12 128GB ケース付き", "iPhone 12 128GB", true, "its own case"},
+        {"ニコン D70 ボディ", "ニコン D70 ボディ 元箱のみ", false, "the box"},
+        {"ニコン D70 ボディ", "ニコン D70 ボディ 取扱説明書のみ", false, "the manual"},
+        {"ニコン D70 ボディ", "※ジャンク※ ニコン D70 ボディ カビあり", false, "junk"},
+        {"ニコン D70 ボディ", "ニコン D70 ボディ 部品取り", false, "for parts"},
+        {"ニコン D70 ボディ ジャンク", "ニコン D70 ボディ ジャンク扱い", true, "junk with junk"},
+        {"SONY WH-1000XM4 Bluetooth対応", "SONY WH-1000XM4", true, "a feature is not what it fits"},
     };
     for (const auto& c : cases) {
-        const double s = TitleSimilarity(query, TitleKey(SjisFromUtf8(c.title)));
-        EXPECT_EQ(s >= kSimilarityThreshold, c.similar) << c.title << " " << s;
+        const double s = TitleSimilarity(ReadTitle(SjisFromUtf8(c.a)), ReadTitle(SjisFromUtf8(c.b)));
+        EXPECT_EQ(s >= kSimilarityThreshold, c.similar) << c.why << ": " << c.a << " / " << c.b << " " << s;
     }
-    EXPECT_EQ(TitleSimilarity(query, ""), 0.0);
+    EXPECT_EQ(TitleSimilarity(ReadTitle(SjisFromUtf8("D70 ボディ")), ReadTitle("")), 0.0);
 }
 
-TEST(MarketTest, MedianOfTheMostSimilarAboveTheThreshold)
+TEST(TitleSimilarityTest, RareTrigramsWeighMore)
+{
+    const std::vector<std::string> a{"aaa", "bbb", "ccc"}, b{"aaa", "ddd", "eee"};
+    EXPECT_NEAR(TrigramSimilarity(a, b), 1.0 / 3, 1e-9);
+    // The shared trigram common to every title, the others rare.
+    const double common = GramWeight(1000, 1000), rare = GramWeight(1, 1000);
+    EXPECT_LT(common, rare / 5);
+    EXPECT_LT(TrigramSimilarity(a, {common, rare, rare}, b, {common, rare, rare}), 0.1);
+    EXPECT_GT(TrigramSimilarity(a, {rare, common, common}, b, {rare, common, common}), 0.8);
+}
+
+TEST(TitleCorpusTest, MarketsOfALabelledCorpusArePureAndClose)
+{
+    History history;
+    ASSERT_TRUE(history.Open());
+    const std::vector<CorpusAuction> recorded = MakeTitleCorpus(1000, 17, "h");
+    ASSERT_TRUE(RecordCorpus(history, recorded));
+    const CorpusFigures f = MeasureCorpus(history, recorded, MakeTitleCorpus(120, 1717, "q"));
+    EXPECT_GE(f.Purity(), 0.95);
+    EXPECT_LE(f.ImpureShare(), 0.20);
+    EXPECT_GE(f.Coverage(), 0.60);
+    EXPECT_LE(f.MedianError(), 0.10);
+}
+
+TEST(MarketTest, MedianOfTheMostSimilarAboveTheThresholdLessOutliersAndExclusions)
 {
     using Ranked = std::vector<std::pair<double, std::int64_t>>;
     Ranked many(kMarketMaxCount, {0.9, 1000});
@@ -95,20 +154,31 @@ TEST(MarketTest, MedianOfTheMostSimilarAboveTheThreshold)
         Ranked ranked;
         std::int64_t price = 0, low = 0, high = 0; // price 0: no market
         int count = 0;
+        std::size_t outliers = 0, excluded = 0;
+        std::vector<std::string> exclude = {}; // ids are the ranks
     } cases[] = {
         {{{0.9, 100}, {0.8, 200}}},
-        {{{0.9, 100}, {0.8, 200}, {0.49, 300}}},
+        {{{0.9, 100}, {0.8, 200}, {0.39, 300}}},
         {{{0.9, 300}, {0.8, 100}, {0.7, 200}, {0.3, 900}}, 200, 100, 300, 3},
         {{{1, 100}, {1, 200}, {1, 301}, {1, 1000}}, 250, 100, 1000, 4},
         {many, 1000, 1000, 1000, static_cast<int>(kMarketMaxCount)},
+        // A price 5 times the others' is left out; 1.4 times is not, even
+        // beside equal prices.
+        {{{1, 1000}, {1, 1100}, {1, 900}, {1, 5000}, {1, 1050}}, 1025, 900, 1100, 4, 1},
+        {{{1, 1000}, {1, 1000}, {1, 1000}, {1, 1400}}, 1000, 1000, 1400, 4},
+        {{{1, 1000}, {1, 1000}, {1, 1000}, {1, 100}}, 1000, 1000, 1000, 3, 1},
+        // The user's exclusions, and too few left without them.
+        {{{1, 100}, {1, 200}, {1, 300}, {1, 400}}, 300, 200, 400, 3, 0, 1, {"0"}},
+        {{{1, 100}, {1, 200}, {1, 300}}, 0, 0, 0, 0, 0, 0, {"2"}},
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         std::vector<SimilarAuction> similar;
         for (auto [similarity, price] : cases[i].ranked)
-            similar.push_back({"id", "t", "", price, 0, similarity});
-        const MarketPrice m = MarketFrom(similar).value_or(MarketPrice{});
+            similar.push_back({std::to_string(similar.size()), "t", "", price, 0, similarity});
+        const MarketPrice m = MarketFrom(similar, cases[i].exclude).value_or(MarketPrice{});
         const auto& c = cases[i];
-        EXPECT_EQ(std::tuple(m.price, m.low, m.high, m.count), std::tuple(c.price, c.low, c.high, c.count)) << i;
+        EXPECT_EQ(std::tuple(m.price, m.low, m.high, m.count, m.outliers.size(), m.excluded.size()),
+                  std::tuple(c.price, c.low, c.high, c.count, c.outliers, c.excluded)) << i;
     }
 }
 
@@ -242,6 +312,57 @@ TEST(HistoryStoreTest, ADamagedFileIsSetAsideAndANewOneStarted)
     EXPECT_EQ(reader.Auctions().size(), 1u);
     EXPECT_FALSE(reader.OpenToRead(sandbox::Dir() + "/absent.db"));
     EXPECT_FALSE(fs::exists(sandbox::Dir() + "/absent.db")) << "reading makes nothing";
+}
+
+TEST(HistoryStoreTest, ExclusionsAndAnOlderHistoryOutliveARestartANewerOneIsLeftAlone)
+{
+    const char* const titles[] = {"ニコン D70 ボディ", "Nikon D70 ボディ 美品", "ニコン D70 ボディ 中古", "ニコン D70 ボディ 良品"};
+    {
+        History history;
+        ASSERT_TRUE(history.Open());
+        for (int i = 0; i < 4; ++i)
+            ASSERT_TRUE(RecordRun(history, Analysed("n" + std::to_string(i), titles[i], {100, 1000 + i}, true), At(2)));
+        ASSERT_TRUE(history.SetExcluded("run", "n1", true));
+        ASSERT_TRUE(history.SetExcluded("run", "n2", true));
+        ASSERT_TRUE(history.SetExcluded("run", "n2", false));
+    }
+    // The first version's history: no exclusions, keys folded without the
+    // makers' table, the index and its counts taken from those keys.
+    {
+        SqliteDb db;
+        ASSERT_TRUE(db.Open(HistoryPath(), false, 1000));
+        ASSERT_TRUE(db.Exec("DROP TABLE exclusions; DELETE FROM titles; DELETE FROM title_grams;"
+                            " UPDATE auctions SET title_key = 'ニコンd70ボディ'; PRAGMA user_version = 1;"));
+    }
+    History history;
+    ASSERT_TRUE(history.Open());
+    const std::string query = SjisFromUtf8("NIKON D70 ボディ");
+    EXPECT_EQ(history.Similar(query).size(), 4u) << "re-keyed and indexed anew";
+    ASSERT_TRUE(history.SetExcluded("run", "n1", true));
+    {
+        History reopened;
+        ASSERT_TRUE(reopened.Open());
+        EXPECT_EQ(reopened.Excluded("run"), std::vector<std::string>{"n1"});
+        const std::optional<MarketPrice> market = reopened.Market(query, "run");
+        ASSERT_TRUE(market);
+        ASSERT_EQ(market->excluded.size(), 1u);
+        EXPECT_EQ(market->excluded[0].auctionId, "n1");
+        EXPECT_EQ(market->count, 3);
+        EXPECT_EQ(reopened.Market(query, "other")->count, 4) << "an exclusion is one auction's";
+    }
+
+    {
+        SqliteDb db;
+        ASSERT_TRUE(db.Open(HistoryPath(), false, 1000));
+        ASSERT_TRUE(db.Exec("PRAGMA user_version = 3"));
+    }
+    History newer;
+    EXPECT_FALSE(newer.Open()) << "a newer program's history";
+    SqliteDb db;
+    ASSERT_TRUE(db.Open(HistoryPath(), false, 1000));
+    SqliteStatement version(db, "PRAGMA user_version");
+    ASSERT_EQ(version.Step(), SQLITE_ROW);
+    EXPECT_EQ(version.ColumnInt64(0), 3);
 }
 
 TEST(HistoryStoreTest, TheAnalysisHookTellsTheListenerAndKeepsItsFaultFromTheRun)

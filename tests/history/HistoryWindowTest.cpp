@@ -158,3 +158,57 @@ TEST_F(HistoryWindowTest, ShowsMarketRecordsAndAccuracyOfTheRunAndClearsOnYes)
     EXPECT_EQ(Utf8FromSjis(boxes::Shown()[0].caption), "メッセージ");
     EXPECT_EQ(boxes::Shown()[0].flags, unsigned{MB_YESNO | MB_ICONINFORMATION});
 }
+
+TEST_F(HistoryWindowTest, ShowsTheLeftOutOutlierAndExcludesAComparableUntilBroughtBack)
+{
+    const struct {
+        const char *id, *title;
+        std::int32_t price;
+    } sales[] = {
+        {"e1", "ニコン D70 ボディ 元箱付き 美品", 55000},
+        {"e2", "【美品】Nikon D70 ボディ 元箱付き", 58000},
+        {"e3", "ニコン Ｄ７０ ボディ 元箱付き", 61500},
+        {"e4", "ﾆｺﾝ D70 ボディ 元箱付き 中古", 60000},
+        {"e5", "ニコン D70 ボディ 元箱付き", 6000},
+    };
+    {
+        History history;
+        ASSERT_TRUE(history.Open());
+        for (std::size_t i = 0; i < std::size(sales); ++i)
+            Record(history, MakeAuction(sales[i].id, S(sales[i].title), kNow - static_cast<std::time_t>(2 + i) * kDay,
+                                        sales[i].price), kNow);
+    }
+    Form1->show();
+    Form1->ui.M1->trigger();
+    const Auction running = MakeAuction("e9", S("ニコン D70 ボディ 元箱付き 美品 送料無料"), kNow + kDay, 50000);
+    RecordAnalysisRun(running.record, running.log, Address("e9"), kNow);
+
+    StringGrid* grid = Form11->ui.StringGrid1;
+    auto rowOf = [&](const char* title) {
+        const std::vector<std::string> titles = Column(grid, 0);
+        return static_cast<int>(std::find(titles.begin(), titles.end(), title) - titles.begin()) + 1;
+    };
+    EXPECT_EQ(Form11->ui.Label4->text(), YenText(59000, QLocale()));
+    EXPECT_EQ(Utf8FromSjis(grid->Cell(4, rowOf("ニコン D70 ボディ 元箱付き"))), "外れ値（相場の0.1倍）");
+    EXPECT_EQ(Utf8FromSjis(grid->Cell(4, rowOf("ニコン D70 ボディ 元箱付き 美品"))), "採用");
+    EXPECT_FALSE(Form11->ui.BitBtn3->isEnabled()) << "nothing chosen";
+
+    // "相場から外す" on the cheapest sale: it stays listed, as excluded.
+    grid->setCurrentCell(rowOf("ニコン D70 ボディ 元箱付き 美品"), 0);
+    ASSERT_TRUE(Form11->ui.BitBtn3->isEnabled());
+    EXPECT_FALSE(Form11->ui.BitBtn4->isEnabled());
+    Form11->ui.BitBtn3->click();
+    EXPECT_EQ(Utf8FromSjis(grid->Cell(4, rowOf("ニコン D70 ボディ 元箱付き 美品"))), "相場から外した");
+    EXPECT_EQ(Form11->ui.Label4->text(), YenText(60000, QLocale()));
+    EXPECT_NE(Form11->ui.Label10->text().toStdString().find("外れ値 1 件と外した 1 件を除く"), std::string::npos);
+    History reopened;
+    ASSERT_TRUE(reopened.OpenToRead());
+    EXPECT_EQ(reopened.Market(running.record.title, "e9")->price, 60000) << "stored for every reader";
+
+    // "相場に戻す" brings it back.
+    grid->setCurrentCell(rowOf("ニコン D70 ボディ 元箱付き 美品"), 0);
+    ASSERT_TRUE(Form11->ui.BitBtn4->isEnabled());
+    Form11->ui.BitBtn4->click();
+    EXPECT_EQ(Utf8FromSjis(grid->Cell(4, rowOf("ニコン D70 ボディ 元箱付き 美品"))), "採用");
+    EXPECT_EQ(Form11->ui.Label4->text(), YenText(59000, QLocale()));
+}

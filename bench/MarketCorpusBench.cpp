@@ -1,0 +1,67 @@
+// Judges the market price on a labelled corpus of auction titles: a history
+// of ended auctions and running ones read against it, each knowing its model
+// and kind (item, accessory, junk).
+//
+//   bench_market_corpus [ended auctions] [running auctions] [--wrong N]
+//
+// --wrong N also prints N comparables of another model or kind, for tuning.
+#include <QTemporaryDir>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+
+#include "app/Text.h"
+#include "history/History.h"
+#include "tests/history/TitleCorpus.h"
+
+int main(int argc, char** argv)
+{
+    int ended = 2000, running = 300, wrong = 0;
+    int positional = 0;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--wrong") == 0 && i + 1 < argc)
+            wrong = std::atoi(argv[++i]);
+        else
+            (positional++ == 0 ? ended : running) = std::atoi(argv[i]);
+    }
+    QTemporaryDir dir;
+    History history;
+    if (!dir.isValid() || !history.Open(dir.path().toStdString() + "/history.db")) {
+        std::fprintf(stderr, "bench_market_corpus: cannot make a history\n");
+        return 1;
+    }
+    const std::vector<CorpusAuction> recorded = MakeTitleCorpus(static_cast<std::size_t>(ended), 17, "h");
+    const std::vector<CorpusAuction> queries = MakeTitleCorpus(static_cast<std::size_t>(running), 1717, "q");
+    if (!RecordCorpus(history, recorded)) {
+        std::fprintf(stderr, "bench_market_corpus: recording failed\n");
+        return 1;
+    }
+    const CorpusFigures f = MeasureCorpus(history, recorded, queries);
+    std::printf("%d ended auctions, %d running ones read against them\n", ended, running);
+    std::printf("purity of the market (comparables of the same model and kind): %.1f %% (%d of %d)\n",
+                f.Purity() * 100, f.right, f.comparables);
+    std::printf("markets with at least one other model or kind: %.1f %% (%d of %d)\n", f.ImpureShare() * 100,
+                f.impureMarkets, f.priced);
+    std::printf("coverage (running auctions given a market price): %.1f %%\n", f.Coverage() * 100);
+    std::printf("market price against the model's own median: median error %.1f %%, mean %.1f %%\n",
+                f.MedianError() * 100, f.MeanError() * 100);
+
+    std::map<std::string, const CorpusAuction*> byId;
+    for (const CorpusAuction& a : recorded)
+        byId[a.id] = &a;
+    for (const CorpusAuction& q : queries) {
+        if (wrong <= 0)
+            break;
+        const std::optional<MarketPrice> market = history.Market(SjisFromUtf8(q.title), q.id);
+        if (!market)
+            continue;
+        for (const SimilarAuction& s : market->similar) {
+            const CorpusAuction& c = *byId[s.auctionId];
+            if (c.label != q.label && wrong-- > 0)
+                std::printf("%.2f  %s  [%s]\n      %s  [%s]\n", s.similarity, q.title.c_str(), q.label.c_str(),
+                            c.title.c_str(), c.label.c_str());
+        }
+    }
+    return 0;
+}
