@@ -302,11 +302,18 @@ bool History::OpenToRead(const std::string& path)
     std::error_code ec;
     if (path.empty() || !std::filesystem::is_regular_file(path, ec))
         return false;
-    if (!db.Open(path, false, kBusyMs) || db.IsDamaged() || UserVersion(db) != kSchemaVersion) {
+    if (!db.Open(path, false, kBusyMs) || db.IsDamaged()) {
         db.Close();
         return false;
     }
-    return true;
+    const std::int64_t version = UserVersion(db);
+    if (version == kSchemaVersion)
+        return true;
+    db.Close();
+    // An older history is upgraded in place, keeping its data: a reader
+    // alone (mirelo-forecast without --record) would otherwise never see its
+    // market price again.
+    return version > 0 && version < kSchemaVersion && Open(path);
 }
 
 bool History::IsOpen() const

@@ -69,7 +69,8 @@ public:
     // Opens the file, making it (and its folder) when missing. A damaged file
     // is set aside as "<path>.damaged" and a new one started.
     bool Open(const std::string& path = HistoryPath());
-    // Opens an existing history for reading only: nothing is made or changed.
+    // Opens an existing history to read: nothing is made, and nothing changed
+    // but an older program's history, which is upgraded in place.
     bool OpenToRead(const std::string& path = HistoryPath());
     bool IsOpen() const;
 

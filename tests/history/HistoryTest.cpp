@@ -335,7 +335,7 @@ TEST(HistoryStoreTest, ExclusionsAndAnOlderHistoryOutliveARestartANewerOneIsLeft
                             " UPDATE auctions SET title_key = 'ニコンd70ボディ'; PRAGMA user_version = 1;"));
     }
     History history;
-    ASSERT_TRUE(history.Open());
+    ASSERT_TRUE(history.OpenToRead()) << "a reader upgrades it too";
     const std::string query = SjisFromUtf8("NIKON D70 ボディ");
     EXPECT_EQ(history.Similar(query).size(), 4u) << "re-keyed and indexed anew";
     ASSERT_TRUE(history.SetExcluded("run", "n1", true));
