@@ -174,13 +174,14 @@ void TForm1::RunAnalysis()
 
     gAuctionRecord.Clear();
     ResetResultLabels();
-    const std::time_t now = std::time(nullptr);
-    ParseBidHistory(page.Path(), now, [this](HeaderField field, std::string_view value) { ShowField(field, value); });
+    const PageReading reading =
+        ReadBidHistoryPage(page.Path(), std::time(nullptr), StoredTendency(), gAuctionRecord, gBidLog,
+                           [this](HeaderField field, std::string_view value) { ShowField(field, value); });
     ShowBids(gBidLog);
-    PredictWinningPrice(gAuctionRecord, gBidLog, now);
+    ShowPrediction(reading.prediction);
     ShowSummary(gAuctionRecord);
     // Silent when the history cannot be written: the results above stand.
-    RecordAnalysisRun(gAuctionRecord, gBidLog, target.input, now);
+    RecordAnalysisRun(reading, gAuctionRecord, gBidLog, target.input);
     ui.BitBtn5->setEnabled(true);
     ui.BitBtn7->setEnabled(true);
     ui.Chart1->Repaint();
