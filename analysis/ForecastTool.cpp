@@ -27,7 +27,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: mirelo-forecast PAGE.html|URL [--now \"YYYY-MM-DD HH:MM\"] [--tendency low|middle|high] [--json]"
-    " [--record]\n";
+    " [--record]\n"
+    "       mirelo-forecast --board [--json] [--record] [--tendency low|middle|high]\n";
 
 constexpr const char* kTendencyNames[] = {"low", "middle", "high"};
 

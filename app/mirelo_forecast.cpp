@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/ForecastTool.h"
+#include "board/BoardTool.h"
 
 int main(int argc, char* argv[])
 {
@@ -15,5 +16,7 @@ int main(int argc, char* argv[])
     QCoreApplication application(argc, argv);
     std::setlocale(LC_ALL, "");
     const std::vector<std::string> args(argv + 1, argv + argc);
+    if (WantsBoard(args))
+        return RunBoardTool(args, std::cout, std::cerr, nl_langinfo(CODESET));
     return RunForecastTool(args, std::cout, std::cerr, nl_langinfo(CODESET));
 }
