@@ -5,9 +5,9 @@
 #include "analysis/Forecast.h"
 #include "analysis/PageDate.h"
 
-Auction ReadAuction(const AuctionRecord& record, const BidLog& log, std::time_t now)
+TypedAuction ReadAuction(const AuctionRecord& record, const BidLog& log, std::time_t now)
 {
-    Auction a;
+    TypedAuction a;
     a.auctionId = record.auctionId;
     a.title = record.title;
     a.sellerId = record.sellerId;

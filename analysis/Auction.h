@@ -10,7 +10,7 @@
 
 #include "analysis/BidHistory.h"
 
-struct Auction {
+struct TypedAuction {
     // The page's texts the history keeps as written (Shift_JIS).
     std::string auctionId;
     std::string title;
@@ -37,4 +37,4 @@ struct Auction {
 };
 
 // Reads record and log once; now gives the undated page dates their year.
-Auction ReadAuction(const AuctionRecord& record, const BidLog& log, std::time_t now);
+TypedAuction ReadAuction(const AuctionRecord& record, const BidLog& log, std::time_t now);

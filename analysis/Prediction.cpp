@@ -4,7 +4,7 @@
 #include "app/Registry.h"
 #include "app/Text.h"
 
-std::optional<Prediction> PredictFromAuction(const Auction& auction, std::time_t now, int keiko)
+std::optional<Prediction> PredictFromAuction(const TypedAuction& auction, std::time_t now, int keiko)
 {
     if (auction.logRows == 0 || !auction.endTime)
         return std::nullopt;

@@ -36,14 +36,14 @@ struct Prediction {
 
 // Nothing when there is nothing to forecast from: an empty log or an end time
 // that cannot be read. The end time takes the year nearest to now, as the bids do.
-std::optional<Prediction> PredictFromAuction(const Auction& auction, std::time_t now, int keiko);
+std::optional<Prediction> PredictFromAuction(const TypedAuction& auction, std::time_t now, int keiko);
 std::optional<Prediction> PredictFromRecords(const AuctionRecord& record, const BidLog& log, std::time_t now,
                                              int keiko);
 
 // One saved bid-history page read and forecast: the step the window's run,
 // mirelo-forecast and the watch board share before they show or record it.
 struct PageReading {
-    Auction auction;
+    TypedAuction auction;
     std::optional<Prediction> prediction;
     int keiko = 1;
     std::time_t now = 0;

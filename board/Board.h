@@ -25,7 +25,7 @@ struct BoardReading {
     bool ok = false;
     bool permanent = false; // an address that is no auction: not tried on a schedule again
     std::string error;      // Shift_JIS, when not ok
-    Auction auction;
+    TypedAuction auction;
     std::optional<Prediction> prediction;
     std::optional<std::int64_t> marketPrice;
     int marketCount = 0;

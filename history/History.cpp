@@ -261,7 +261,7 @@ bool History::Record(const AuctionRecord& record, const BidLog& log, const std::
     return Record(ReadAuction(record, log, now), log, prediction, keiko, address, now);
 }
 
-bool History::Record(const Auction& record, const BidLog& log, const std::optional<Prediction>& prediction,
+bool History::Record(const TypedAuction& record, const BidLog& log, const std::optional<Prediction>& prediction,
                      int keiko, std::string_view address, std::time_t now)
 {
     if (!IsOpen() || record.auctionId.empty())
@@ -439,7 +439,7 @@ std::optional<MarketOutlook> History::Outlook(const AuctionRecord& record, const
     return Outlook(ReadAuction(record, log, now), log, prediction, now);
 }
 
-std::optional<MarketOutlook> History::Outlook(const Auction& record, const BidLog& log,
+std::optional<MarketOutlook> History::Outlook(const TypedAuction& record, const BidLog& log,
                                               const std::optional<Prediction>& prediction, std::time_t now) const
 {
     std::optional<MarketPrice> market = Market(record.title, record.auctionId);

@@ -79,7 +79,7 @@ public:
     // Records one analysis in one short transaction: the auction, its bids
     // (replacing those recorded before), and a snapshot of the forecast; an
     // ended auction gets its closing price. Nothing without an auction ID.
-    bool Record(const Auction& auction, const BidLog& log, const std::optional<Prediction>& prediction, int keiko,
+    bool Record(const TypedAuction& auction, const BidLog& log, const std::optional<Prediction>& prediction, int keiko,
                 std::string_view address, std::time_t now);
     // The same for records not yet typed (read here, once).
     bool Record(const AuctionRecord& record, const BidLog& log, const std::optional<Prediction>& prediction,
@@ -96,7 +96,7 @@ public:
 
     // The market price of the analysed auction and, while it runs, the
     // market-aware forecast. Nothing without a market price.
-    std::optional<MarketOutlook> Outlook(const Auction& auction, const BidLog& log,
+    std::optional<MarketOutlook> Outlook(const TypedAuction& auction, const BidLog& log,
                                          const std::optional<Prediction>& prediction, std::time_t now) const;
     std::optional<MarketOutlook> Outlook(const AuctionRecord& record, const BidLog& log,
                                          const std::optional<Prediction>& prediction, std::time_t now) const;

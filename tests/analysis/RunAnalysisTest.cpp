@@ -34,6 +34,13 @@ using Texts = std::vector<std::string>;
 
 constexpr std::time_t kHour = 3600, kDay = 86400;
 
+// Holds the service's thread until the window has done its part (5 s at most).
+void WaitFor(const std::atomic<bool>& flag)
+{
+    for (int i = 0; i < 500 && !flag; ++i)
+        ::usleep(10000);
+}
+
 // The bid-history request for auction t1, byte for byte (the main window stores no cookie).
 constexpr const char* kHistoryRequest = "GET /jp/show/bid_hist?aID=t1&typ=log HTTP/1.0\r\n"
                                         "Host: 127.0.0.1\r\n"
