@@ -15,6 +15,7 @@
 #include "app/RequestSetup.h"
 #include "app/Text.h"
 #include "app/Unit1.h"
+#include "board/Kanshi12.h"
 #include "history/History.h"
 #include "net/NMHTTP.h"
 #include "ui/Dialogs.h"
@@ -137,6 +138,9 @@ void TForm1::RunAnalysis()
     if (runActive_)
         return;
     const ActiveRun active(*this, runActive_, runQueued_);
+    // The board's read under way gives way: the run never waits for the board.
+    if (Form12)
+        Form12->RunStarting();
     gBidLog.Clear();
     RunLock lock(*this);
     if (closing_) // while waiting for the lock

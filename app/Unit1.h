@@ -48,6 +48,9 @@ public:
     void ShowPrediction(const std::optional<Prediction>& prediction); // chart points and forecast labels
     void ShowSummary(const AuctionRecord& record);
 
+    // An analysis run is under way (the watch board waits for it).
+    bool RunActive() const { return runActive_; }
+
     // From the close of the window on: a run still under way ends quietly.
     bool Closing() const { return closing_; }
 
