@@ -95,14 +95,24 @@ int main(int argc, char** argv)
     board.Model().Reset();
 
     qint64 longest = 0, last = 0;
+    std::vector<std::pair<qint64, int>> gaps; // the long ones, with the reads done by then
+    auto readsDone = [&] {
+        int n = 0;
+        for (const BoardRow& row : board.Rules().Rows())
+            n += row.lastRead != 0;
+        return n;
+    };
     QElapsedTimer clock;
     clock.start();
     QTimer ticks;
     ticks.setInterval(1);
     QObject::connect(&ticks, &QTimer::timeout, [&] {
         const qint64 now = clock.nsecsElapsed();
-        if (last)
+        if (last) {
             longest = std::max(longest, now - last);
+            if (now - last > 16'000'000)
+                gaps.emplace_back(now - last, readsDone());
+        }
         last = now;
     });
     ticks.start();
@@ -133,6 +143,10 @@ int main(int argc, char** argv)
     const long fullKb = RssKb();
     std::printf("sweep of %d auctions: %.1f s, %d failed\n", kAuctions, sweepSeconds, failed);
     std::printf("(a) longest event-loop hold during the sweep: %.1f ms (aim < 16 ms)\n", double(longest) / 1e6);
+    std::printf("    gaps over 16 ms: %zu;", gaps.size());
+    for (std::size_t i = 0; i < gaps.size() && i < 8; ++i)
+        std::printf(" %.0f ms after %d reads,", double(gaps[i].first) / 1e6, gaps[i].second);
+    std::printf("\n");
     std::printf("(b) growth over the empty board: %.1f MB (aim <= 20 MB)\n", double(fullKb - emptyKb) / 1024.0);
 
     const double cpu0 = Cpu();

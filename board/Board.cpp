@@ -158,6 +158,16 @@ void Board::Interrupted(std::size_t, std::int64_t now)
     }
 }
 
+std::vector<std::size_t> Board::RowsOfRead() const
+{
+    std::vector<std::size_t> rows;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (rows_[i].key == readingKey_)
+            rows.push_back(i);
+    }
+    return rows;
+}
+
 void Board::Finished(std::size_t, const BoardReading& reading)
 {
     busy_ = false;
@@ -222,35 +232,40 @@ std::string TitleUtf8(const BoardRow& row)
 std::vector<BoardAlert> Board::DueAlerts(std::int64_t now)
 {
     std::vector<BoardAlert> alerts;
-    auto once = [&](std::size_t i, AlertEvent event, const std::string& summary, const QString& body) {
+    // Texts are made only for an alert that fires: this runs every second over every row.
+    auto once = [&](std::size_t i, AlertEvent event, const char* summary, const auto& body) {
         if (alerted_.insert({rows_[i].key, event}).second)
-            alerts.push_back({event, i, summary, body.toStdString()});
+            alerts.push_back({event, i, summary + TitleUtf8(rows_[i]), body().toStdString()});
     };
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         const BoardRow& row = rows_[i];
         if (!row.last)
             continue;
         const std::optional<std::int64_t> end = row.EndTime();
-        const std::string title = TitleUtf8(row);
         if (end && *end > now && *end - now <= std::int64_t{settings_.alertMinutes} * 60)
-            once(i, AlertEvent::EndingSoon, "まもなく終了: " + title,
-                 QString::fromUtf8("あと %1 分で終了します。現在 %2").arg((*end - now + 59) / 60).arg(Yen(*row.Price())));
+            once(i, AlertEvent::EndingSoon, "まもなく終了: ", [&] {
+                return QString::fromUtf8("あと %1 分で終了します。現在 %2").arg((*end - now + 59) / 60).arg(Yen(*row.Price()));
+            });
         if (row.OverLimit())
-            once(i, AlertEvent::PriceOverLimit, "上限を超えました: " + title,
-                 QString::fromUtf8("現在の価格 %1 が上限 %2 を超えました。").arg(Yen(*row.Price()), Yen(*row.limit)));
+            once(i, AlertEvent::PriceOverLimit, "上限を超えました: ", [&] {
+                return QString::fromUtf8("現在の価格 %1 が上限 %2 を超えました。").arg(Yen(*row.Price()), Yen(*row.limit));
+            });
         if (!row.done && row.ForecastOverLimit()) {
             const std::int64_t forecast =
                 row.last->marketForecast.value_or(row.last->prediction ? row.last->prediction->forecast : 0);
-            once(i, AlertEvent::ForecastOverLimit, "予測が上限を超えました: " + title,
-                 QString::fromUtf8("相場を加味した予測 %1 が上限 %2 を超えました。").arg(Yen(forecast), Yen(*row.limit)));
+            once(i, AlertEvent::ForecastOverLimit, "予測が上限を超えました: ", [&] {
+                return QString::fromUtf8("相場を加味した予測 %1 が上限 %2 を超えました。").arg(Yen(forecast), Yen(*row.limit));
+            });
         }
         if (row.done && row.seenRunning) {
-            QString body = QString::fromUtf8("落札価格 %1").arg(Yen(*row.Price()));
-            if (!row.last->auction.HasBids())
-                body = QString::fromUtf8("入札なしで終了しました。");
-            else if (row.last->halfTimeForecast)
-                body += QString::fromUtf8("（中間の予測 %1）").arg(Yen(*row.last->halfTimeForecast));
-            once(i, AlertEvent::Ended, "終了: " + title, body);
+            once(i, AlertEvent::Ended, "終了: ", [&] {
+                if (!row.last->auction.HasBids())
+                    return QString::fromUtf8("入札なしで終了しました。");
+                QString body = QString::fromUtf8("落札価格 %1").arg(Yen(*row.Price()));
+                if (row.last->halfTimeForecast)
+                    body += QString::fromUtf8("（中間の予測 %1）").arg(Yen(*row.last->halfTimeForecast));
+                return body;
+            });
         }
     }
     return alerts;

@@ -101,6 +101,8 @@ public:
     // A read given up for the main window's run: due again, no failure.
     void Interrupted(std::size_t row, std::int64_t now);
     bool Busy() const { return busy_; }
+    // The rows the read under way (or the last one) is for.
+    std::vector<std::size_t> RowsOfRead() const;
 
     // The alerts due at now, each once per auction and event.
     std::vector<BoardAlert> DueAlerts(std::int64_t now);

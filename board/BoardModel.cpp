@@ -212,6 +212,14 @@ void BoardModel::RowsChanged()
         emit dataChanged(index(0, 0), index(rows - 1, kColumns - 1));
 }
 
+void BoardModel::RowsChanged(const std::vector<std::size_t>& rows)
+{
+    for (std::size_t r : rows) {
+        if (r < board_.Rows().size())
+            emit dataChanged(index(static_cast<int>(r), 0), index(static_cast<int>(r), kColumns - 1));
+    }
+}
+
 void BoardModel::Tick()
 {
     const int rows = rowCount();

@@ -29,6 +29,7 @@ public:
     // The board's rows were replaced, or some of them changed.
     void Reset();
     void RowsChanged();
+    void RowsChanged(const std::vector<std::size_t>& rows);
     // The countdown: once a second.
     void Tick();
 

@@ -74,8 +74,17 @@ BoardReading BoardReader::Read(const std::string& url, std::time_t now, int keik
         r.auction = reading.auction;
         r.prediction = reading.prediction;
 
-        History history;
-        if (store ? history.Open(HistoryPath(), kHistoryBusyMs) : history.OpenToRead()) {
+        // Kept open between reads: opening costs more than a record.
+        const std::string path = HistoryPath();
+        if (!history_ || store != historyWritable_ || path != historyPath_) {
+            history_ = std::make_unique<History>();
+            historyWritable_ = store;
+            historyPath_ = path;
+            if (!(store ? history_->Open(HistoryPath(), kHistoryBusyMs) : history_->OpenToRead()))
+                history_.reset();
+        }
+        if (history_) {
+            History& history = *history_;
             if (store)
                 r.recorded = RecordReading(history, reading, log, target.input);
             if (const std::optional<MarketOutlook> outlook = history.Outlook(r.auction, log, r.prediction, now)) {
@@ -85,6 +94,9 @@ BoardReading BoardReader::Read(const std::string& url, std::time_t now, int keik
             }
             if (reading.prediction && reading.prediction->ended)
                 r.halfTimeForecast = history.ForecastNearShare(r.auction.auctionId, 0.5);
+            // Another copy may have set a damaged file aside: open afresh next time.
+            if (store && !r.recorded)
+                history_.reset();
         }
         r.recordFailed = store && !r.recorded;
         r.ok = true;

@@ -9,6 +9,7 @@
 
 #include "board/Board.h"
 
+class History;
 class TNMHTTP;
 
 class BoardReader {
@@ -38,6 +39,9 @@ public:
 private:
     std::string workFile_;
     std::unique_ptr<TNMHTTP> http_;
+    std::unique_ptr<History> history_;
+    bool historyWritable_ = false;
+    std::string historyPath_;
     bool cancelled_ = false;
     bool interrupted_ = false;
 };

@@ -82,6 +82,11 @@ TForm12::TForm12(QWidget* parent)
 TForm12::~TForm12()
 {
     Stop();
+    // A spin box losing the focus as the window goes would store the settings from a half-destroyed form.
+    for (QObject* control : {static_cast<QObject*>(ui.SpinEdit1), static_cast<QObject*>(ui.SpinEdit2),
+                             static_cast<QObject*>(ui.SpinEdit3), static_cast<QObject*>(ui.CheckBox1),
+                             static_cast<QObject*>(ui.CheckBox2)})
+        control->disconnect(this);
 }
 
 void TForm12::SetNotifier(std::unique_ptr<Notifier> notifier)
@@ -184,14 +189,15 @@ void TForm12::Pump()
     }
     const std::string url = board_.Rows()[*next].url;
     board_.Started(*next, now);
-    model_->RowsChanged();
+    model_->RowsChanged(board_.RowsOfRead());
     ShowStatus(U("更新中: ") + QString::fromStdString(Utf8FromSjis(board_.Rows()[*next].title)));
     const BoardReading reading = reader_->Read(url, now, StoredTendency(), true);
     if (reader_->Interrupted())
         board_.Interrupted(*next, clock_());
     else
         board_.Finished(*next, reading);
-    model_->RowsChanged();
+    // Only the rows of this auction: the others' cells need no new look.
+    model_->RowsChanged(board_.RowsOfRead());
     if (!notifierMissing_)
         ShowStatus(QString());
     Tick();
