@@ -63,7 +63,9 @@ void Board::SetEntries(const std::vector<AuctionEntry>& entries, std::int64_t no
     for (const AuctionEntry& entry : entries) {
         const std::string key = AuctionKey(entry.Url);
         BoardRow row;
-        if (auto found = kept.find(key); found != kept.end()) {
+        const auto found = kept.find(key);
+        const bool keptRow = found != kept.end();
+        if (keptRow) {
             row = std::move(found->second);
             kept.erase(found);
         } else {
@@ -73,7 +75,10 @@ void Board::SetEntries(const std::vector<AuctionEntry>& entries, std::int64_t no
         row.url = entry.Url;
         if (!row.last)
             row.title = entry.Title;
-        row.limit = entry.Limit > 0 ? std::optional<std::int64_t>(entry.Limit) : std::nullopt;
+        // An import makes the list afresh, without limits: an auction still
+        // in it keeps the one it had.
+        if (entry.Limit > 0 || !keptRow)
+            row.limit = entry.Limit > 0 ? std::optional<std::int64_t>(entry.Limit) : std::nullopt;
         rows.push_back(std::move(row));
     }
     rows_ = std::move(rows);

@@ -136,6 +136,15 @@ void TForm12::ListChanged()
     const int count = std::clamp(gAuctionList.count, 0, AuctionList::kCapacity);
     const std::vector<AuctionEntry> entries(gAuctionList.entries.begin(), gAuctionList.entries.begin() + count);
     board_.SetEntries(entries, clock_());
+    // Limits the board kept through an import go back into the list.
+    for (int i = 0; i < count; ++i) {
+        AuctionEntry& entry = gAuctionList.entries[static_cast<std::size_t>(i)];
+        const std::optional<std::int64_t>& limit = board_.Rows()[static_cast<std::size_t>(i)].limit;
+        if (limit && entry.Limit != *limit) {
+            entry.Limit = static_cast<std::int32_t>(*limit);
+            StoreEntryLimit(i, entry.Limit);
+        }
+    }
     model_->Reset();
     SchedulePump();
 }

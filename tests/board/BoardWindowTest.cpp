@@ -77,7 +77,13 @@ TEST_F(BoardWindowTest, RowsFollowTheListCountDownAndAreToldApartByText)
     ReadAuctionList(stored);
     EXPECT_EQ(stored.entries[0].Limit, 1500);
     EXPECT_FALSE(Form12->ui.TableView1->model()->setData(view->index(1, BoardModel::Limit), QStringLiteral("abc")));
+    // An import makes the list afresh: the auction still in it keeps its limit.
+    gAuctionList.entries[0].Limit = 0;
+    Form1->ShowAuctionTitles();
+    EXPECT_EQ(gAuctionList.entries[0].Limit, 1500);
     ASSERT_TRUE(Form12->ui.TableView1->model()->setData(view->index(1, BoardModel::Limit), QString()));
+    EXPECT_EQ(gAuctionList.entries[0].Limit, 0);
+    Form1->ShowAuctionTitles();
     EXPECT_EQ(gAuctionList.entries[0].Limit, 0);
 
     // An entry removed from the list leaves the board.
