@@ -27,7 +27,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: mirelo-forecast PAGE.html|URL [--now \"YYYY-MM-DD HH:MM\"] [--tendency low|middle|high] [--json]"
-    " [--record]\n";
+    " [--record]\n"
+    "       mirelo-forecast --board [--json] [--record] [--tendency low|middle|high]\n";
 
 // After the usage line for --help; the manual page lists the same (a test holds them together).
 constexpr const char* kHelp =
@@ -201,6 +202,8 @@ bool NamesUtf8OrAscii(std::string_view encoding)
     return name.empty() || name == "utf8" || name == "ansix3.41968" || name == "ascii" || name == "usascii";
 }
 
+} // namespace
+
 std::string InEncoding(const std::string& utf8, const char* encoding)
 {
     // The C locale's ASCII would turn every Japanese character into '?':
@@ -209,8 +212,6 @@ std::string InEncoding(const std::string& utf8, const char* encoding)
         return utf8;
     return Utf8To(utf8, encoding);
 }
-
-} // namespace
 
 std::optional<std::time_t> ParseNowOption(std::string_view text)
 {
@@ -363,25 +364,24 @@ int RunForecastTool(const std::vector<std::string>& args, std::ostream& out, std
     const std::time_t now = options->now.value_or(std::time(nullptr));
     AuctionRecord record;
     BidLog log;
-    ParseBidHistory(*page, now, {}, record, log);
+    const int keiko = options->keiko.value_or(StoredTendency());
+    const PageReading reading = ReadBidHistoryPage(*page, now, keiko, record, log);
     if (record.title.empty() && log.Count() == 0) {
         err << "mirelo-forecast: " << options->page << " is not a bid-history page (no item title, no bids)\n";
         return 1;
     }
-
-    const int keiko = options->keiko.value_or(StoredTendency());
-    const std::optional<Prediction> prediction = PredictFromRecords(record, log, now, keiko);
+    const std::optional<Prediction>& prediction = reading.prediction;
 
     // Only --record writes: replaying saved pages must not fill the history.
     History history;
     bool recorded = false;
     if (options->record) {
         const std::string address = HasWebScheme(options->page) ? options->page : std::string();
-        recorded = history.Open() && history.Record(record, log, prediction, keiko, address, now);
+        recorded = history.Open() && RecordReading(history, reading, log, address);
     } else {
         history.OpenToRead();
     }
-    const std::optional<MarketOutlook> outlook = history.Outlook(record, log, prediction, now);
+    const std::optional<MarketOutlook> outlook = history.Outlook(reading.auction, log, prediction, now);
 
     const Report report{record, log, prediction, now, keiko, outlook};
     if (options->json)

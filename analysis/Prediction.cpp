@@ -1,45 +1,53 @@
 #include "analysis/Prediction.h"
 
 #include "analysis/Forecast.h"
-#include "analysis/PageDate.h"
 #include "app/Registry.h"
 #include "app/Text.h"
 
-std::optional<Prediction> PredictFromRecords(const AuctionRecord& record, const BidLog& log, std::time_t now,
-                                             int keiko)
+std::optional<Prediction> PredictFromAuction(const TypedAuction& auction, std::time_t now, int keiko)
 {
-    if (log.Count() == 0)
-        return std::nullopt;
-    const std::optional<PageDate> end = ReadPageDate(record.endText);
-    if (!end)
-        return std::nullopt;
-    const std::optional<std::time_t> endTime = NearestTime(*end, now);
-    if (!endTime)
+    if (auction.logRows == 0 || !auction.endTime)
         return std::nullopt;
 
-    const BidRecord& latest = log[0];
-    const BidRecord& start = log[log.Count() - 1];
     ForecastInput in;
     in.now = now;
-    in.endTime = *endTime;
-    in.startTime = start.time;
-    in.startPrice = start.price;
-    in.latestPrice = latest.price;
-    in.buyNow = ParseBuyNow(record.buyNowText);
+    in.endTime = *auction.endTime;
+    in.startTime = *auction.startRowTime;
+    in.startPrice = *auction.startPrice;
+    in.latestPrice = *auction.latestBidPrice;
+    in.buyNow = auction.buyNow;
     in.keiko = keiko;
     const ForecastResult result = ComputeForecast(in);
 
     Prediction p;
     p.ended = result.ended;
     p.confidence = result.confidence;
-    p.endTime = *endTime;
-    p.endLabel = PageDateLabel(*end);
+    p.endTime = *auction.endTime;
+    p.endLabel = auction.endLabel;
     if (!p.ended) {
         p.forecast = result.forecast;
-        p.points.push_back({now, latest.price, std::string(SJ("現在")), PointColour::Now});
-        p.points.push_back({*endTime, p.forecast, p.endLabel, PointColour::Forecast});
+        p.points.push_back({now, *auction.latestBidPrice, std::string(SJ("現在")), PointColour::Now});
+        p.points.push_back({*auction.endTime, p.forecast, p.endLabel, PointColour::Forecast});
     }
     return p;
+}
+
+std::optional<Prediction> PredictFromRecords(const AuctionRecord& record, const BidLog& log, std::time_t now,
+                                             int keiko)
+{
+    return PredictFromAuction(ReadAuction(record, log, now), now, keiko);
+}
+
+PageReading ReadBidHistoryPage(const std::string& pagePath, std::time_t now, int keiko, AuctionRecord& record,
+                               BidLog& log, const HeaderObserver& observer)
+{
+    ParseBidHistory(pagePath, now, observer, record, log);
+    PageReading reading;
+    reading.auction = ReadAuction(record, log, now);
+    reading.prediction = PredictFromAuction(reading.auction, now, keiko);
+    reading.keiko = keiko;
+    reading.now = now;
+    return reading;
 }
 
 int StoredTendency()

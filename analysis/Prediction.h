@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/Auction.h"
 #include "analysis/BidHistory.h"
 
 enum class PointColour {
@@ -35,8 +36,23 @@ struct Prediction {
 
 // Nothing when there is nothing to forecast from: an empty log or an end time
 // that cannot be read. The end time takes the year nearest to now, as the bids do.
+std::optional<Prediction> PredictFromAuction(const TypedAuction& auction, std::time_t now, int keiko);
 std::optional<Prediction> PredictFromRecords(const AuctionRecord& record, const BidLog& log, std::time_t now,
                                              int keiko);
+
+// One saved bid-history page read and forecast: the step the window's run,
+// mirelo-forecast and the watch board share before they show or record it.
+struct PageReading {
+    TypedAuction auction;
+    std::optional<Prediction> prediction;
+    int keiko = 1;
+    std::time_t now = 0;
+};
+
+// Parses the page into record and log (telling observer each header field),
+// types the auction once and forecasts it with the tendency keiko.
+PageReading ReadBidHistoryPage(const std::string& pagePath, std::time_t now, int keiko, AuctionRecord& record,
+                               BidLog& log, const HeaderObserver& observer = {});
 
 // The stored tendency, read afresh each time; 1 (middle) when it cannot be read.
 int StoredTendency();

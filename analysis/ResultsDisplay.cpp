@@ -107,7 +107,11 @@ void TForm1::ShowBids(const BidLog& log)
 
 void TForm1::PredictWinningPrice(const AuctionRecord& record, const BidLog& log, std::time_t now)
 {
-    const std::optional<Prediction> prediction = PredictFromRecords(record, log, now, StoredTendency());
+    ShowPrediction(PredictFromRecords(record, log, now, StoredTendency()));
+}
+
+void TForm1::ShowPrediction(const std::optional<Prediction>& prediction)
+{
     if (!prediction)
         return; // nothing to forecast from: the panel and the chart keep what they show
     for (const PredictionPoint& point : prediction->points)

@@ -15,6 +15,7 @@
 #include "app/RequestSetup.h"
 #include "app/Text.h"
 #include "app/Unit1.h"
+#include "board/Kanshi12.h"
 #include "history/History.h"
 #include "net/NMHTTP.h"
 #include "ui/Dialogs.h"
@@ -137,6 +138,9 @@ void TForm1::RunAnalysis()
     if (runActive_)
         return;
     const ActiveRun active(*this, runActive_, runQueued_);
+    // The board's read under way gives way: the run never waits for the board.
+    if (Form12)
+        Form12->RunStarting();
     gBidLog.Clear();
     RunLock lock(*this);
     if (closing_) // while waiting for the lock
@@ -174,13 +178,14 @@ void TForm1::RunAnalysis()
 
     gAuctionRecord.Clear();
     ResetResultLabels();
-    const std::time_t now = std::time(nullptr);
-    ParseBidHistory(page.Path(), now, [this](HeaderField field, std::string_view value) { ShowField(field, value); });
+    const PageReading reading =
+        ReadBidHistoryPage(page.Path(), std::time(nullptr), StoredTendency(), gAuctionRecord, gBidLog,
+                           [this](HeaderField field, std::string_view value) { ShowField(field, value); });
     ShowBids(gBidLog);
-    PredictWinningPrice(gAuctionRecord, gBidLog, now);
+    ShowPrediction(reading.prediction);
     ShowSummary(gAuctionRecord);
     // Silent when the history cannot be written: the results above stand.
-    RecordAnalysisRun(gAuctionRecord, gBidLog, target.input, now);
+    RecordAnalysisRun(reading, gAuctionRecord, gBidLog, target.input);
     ui.BitBtn5->setEnabled(true);
     ui.BitBtn7->setEnabled(true);
     ui.Chart1->Repaint();

@@ -42,6 +42,8 @@ void ReadAuctionList(AuctionList& list)
         ReadRegistryText(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Url", i), entry.Url);
         // Read back too, so a saved entry still shows its picture after a restart.
         ReadRegistryText(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Img", i), entry.Img);
+        ReadRegistryNumber(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Limit", i), entry.Limit);
+        entry.Limit = std::max<std::int32_t>(entry.Limit, 0);
     }
 }
 
@@ -60,7 +62,20 @@ bool StoreAuctionList(const AuctionList& list, bool withEntries)
         WriteRegistryText(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Title", i), text(entry.Title));
         WriteRegistryText(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Url", i), text(entry.Url));
         WriteRegistryText(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Img", i), text(entry.Img));
+        // Always written: a value left by an earlier entry at this place is not this one's.
+        WriteRegistryNumber(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Limit", i), std::max<std::int32_t>(entry.Limit, 0));
     }
     // A write that failed makes the commit store nothing.
     return batch.Commit();
+}
+
+bool StoreEntryLimit(int index, std::int32_t limit)
+{
+    if (index < 0 || index >= AuctionList::kCapacity)
+        return false;
+    RegistryBatch batch;
+    return CreateRegistryKey(HKEY_LOCAL_MACHINE, kMireloListKey) == 0
+           && WriteRegistryNumber(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Limit", index),
+                                  std::max<std::int32_t>(limit, 0)) == 0
+           && batch.Commit();
 }

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,7 @@ struct AuctionEntry {
     std::string Url;   // the auction's page address, as harvested or stored
     std::string Title; // the item title shown in the entry box's drop-down
     std::string Img;   // the item picture's address; may be empty
+    std::int32_t Limit = 0; // the watch board's limit price in yen; 0: none
 };
 
 struct AuctionList {
@@ -30,10 +32,14 @@ extern AuctionList gAuctionList;
 int LookupTitle(std::string_view text, const AuctionList& list = gAuctionList);
 
 // Replaces list with the one stored (count "ListNum", then "Title%03d",
-// "Url%03d" and "Img%03d" under the "List" key). A count beyond the list's
+// "Url%03d", "Img%03d" and the board's "Limit%03d" under the "List" key). A count beyond the list's
 // capacity loads the first 256 entries; a negative one loads none. Missing
 // values give empty texts; a store that cannot be read gives an empty list.
 void ReadAuctionList(AuctionList& list);
+
+// Stores one entry's limit price at once (0: none), as StoreAuctionList
+// stores it with the list: the limit the user types survives a crash.
+bool StoreEntryLimit(int index, std::int32_t limit);
 
 // Stores the list (withEntries) or just a count of 0, all in one transaction:
 // whatever interrupts it, the store keeps either the old list or the new one.

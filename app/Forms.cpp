@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include "app/Unit1.h"
+#include "board/Kanshi12.h"
 #include "dialogs/Keiko9.h"
 #include "dialogs/Ope6.h"
 #include "dialogs/Unit2.h"
@@ -35,6 +36,7 @@ void CreateForms()
     Form9 = new TForm9;
     Form10 = new TForm10;
     Form11 = new TForm11;
+    Form12 = new TForm12;
 }
 
 template <typename T> static void Free(T*& form)
@@ -45,6 +47,7 @@ template <typename T> static void Free(T*& form)
 
 void DestroyForms()
 {
+    Free(Form12);
     Free(Form11);
     Free(Form10);
     Free(Form9);

@@ -15,6 +15,7 @@
 #include <QUrl>
 
 #include "analysis/Endpoints.h"
+#include "board/Kanshi12.h"
 #include "app/AuctionList.h"
 #include "app/Clock.h"
 #include "app/Text.h"
@@ -110,6 +111,8 @@ void TForm1::closeEvent(QCloseEvent* event)
     // the request's time-out.
     closing_ = true;
     NMHTTP1->Cancel();
+    if (Form12)
+        Form12->Stop();
     QCoreApplication::quit();
 }
 
@@ -203,6 +206,11 @@ void TForm1::WireCommands()
         Form11->raise();
         Form11->activateWindow();
     });
+    connect(ui.B1, &QAction::triggered, this, [] {
+        Form12->show();
+        Form12->raise();
+        Form12->activateWindow();
+    });
 }
 
 void TForm1::LoadAuctionList()
@@ -218,6 +226,8 @@ void TForm1::ShowAuctionTitles()
         ui.ComboBox1->addItem(QStr(gAuctionList.entries[static_cast<std::size_t>(i)].Title));
     if (gAuctionList.count > 0)
         ui.ComboBox1->setEditText(QStr(gAuctionList.entries[0].Title));
+    if (Form12)
+        Form12->ListChanged();
 }
 
 void TForm1::SaveAuctionList()

@@ -4,9 +4,11 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <ctime>
+#include <optional>
 #include <string_view>
 
 #include "analysis/BidHistory.h"
+#include "analysis/Prediction.h"
 
 #include "ui_Unit1.h"
 
@@ -43,7 +45,11 @@ public:
     void ShowBids(const BidLog& log);
     // now: the clock the bids were read with, so that all times agree.
     void PredictWinningPrice(const AuctionRecord& record, const BidLog& log, std::time_t now = std::time(nullptr));
+    void ShowPrediction(const std::optional<Prediction>& prediction); // chart points and forecast labels
     void ShowSummary(const AuctionRecord& record);
+
+    // An analysis run is under way (the watch board waits for it).
+    bool RunActive() const { return runActive_; }
 
     // From the close of the window on: a run still under way ends quietly.
     bool Closing() const { return closing_; }

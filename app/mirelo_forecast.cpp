@@ -9,6 +9,7 @@
 
 #include "analysis/ForecastTool.h"
 #include "app/Registry.h"
+#include "board/BoardTool.h"
 
 int main(int argc, char* argv[])
 {
@@ -17,5 +18,7 @@ int main(int argc, char* argv[])
     std::setlocale(LC_ALL, "");
     MakeSettingsPrivate();
     const std::vector<std::string> args(argv + 1, argv + argc);
+    if (WantsBoard(args))
+        return RunBoardTool(args, std::cout, std::cerr, nl_langinfo(CODESET));
     return RunForecastTool(args, std::cout, std::cerr, nl_langinfo(CODESET));
 }

@@ -9,7 +9,6 @@
 #include <sqlite3.h>
 
 #include "analysis/Forecast.h"
-#include "analysis/PageDate.h"
 #include "app/PrivateFiles.h"
 #include "app/Registry.h"
 #include "app/SqliteDb.h"
@@ -17,7 +16,7 @@
 namespace {
 
 // Another copy may be recording at the same moment; its transaction is short.
-constexpr int kBusyMs = 5000;
+constexpr int kBusyMs = History::kDefaultBusyMs;
 
 // 2: exclusions; title keys fold makers' katakana and Latin names alike.
 constexpr std::int64_t kSchemaVersion = 2;
@@ -74,18 +73,6 @@ SqliteStatement& BindIf(SqliteStatement& q, int index, bool has, std::int64_t va
     return has ? q.Bind(index, value) : q.BindNull(index);
 }
 
-// The auction's start: its page text read like its end, else the start row.
-std::optional<std::int64_t> StartTime(const AuctionRecord& record, const BidLog& log, std::time_t now)
-{
-    if (std::optional<PageDate> date = ReadPageDate(record.startText)) {
-        if (std::optional<std::time_t> t = NearestTime(*date, now))
-            return *t;
-    }
-    if (log.Count() > 0)
-        return log[log.Count() - 1].time;
-    return std::nullopt;
-}
-
 // The share of the auction time gone at now, from the start row to the end.
 double ElapsedShare(const BidLog& log, const Prediction& prediction, std::time_t now)
 {
@@ -96,12 +83,6 @@ double ElapsedShare(const BidLog& log, const Prediction& prediction, std::time_t
     if (total <= 0)
         return 1;
     return std::clamp((static_cast<double>(now) - start) / total, 0.0, 1.0);
-}
-
-std::int64_t LatestPrice(const AuctionRecord& record, const BidLog& log)
-{
-    // The page's current price reads like a buy-it-now price: digits with commas.
-    return log.Count() > 0 ? log[0].price : std::max<std::int64_t>(ParseBuyNow(record.currentPriceText), 0);
 }
 
 // The auctions whose titles may be kSimilarityThreshold similar to the key,
@@ -279,14 +260,14 @@ History::History() : impl_(std::make_unique<Impl>()) {}
 
 History::~History() = default;
 
-bool History::Open(const std::string& path)
+bool History::Open(const std::string& path, int busyMs)
 {
     SqliteDb& db = impl_->db;
     db.Close();
     if (path.empty())
         return false;
     CreatePrivateFolders(std::filesystem::path(path).parent_path());
-    if (!db.OpenShared(path, kBusyMs))
+    if (!db.OpenShared(path, busyMs))
         return false;
     if (UserVersion(db) != kSchemaVersion && !MakeSchema(db)) {
         db.Close();
@@ -324,6 +305,12 @@ bool History::IsOpen() const
 bool History::Record(const AuctionRecord& record, const BidLog& log, const std::optional<Prediction>& prediction,
                      int keiko, std::string_view address, std::time_t now)
 {
+    return Record(ReadAuction(record, log, now), log, prediction, keiko, address, now);
+}
+
+bool History::Record(const TypedAuction& record, const BidLog& log, const std::optional<Prediction>& prediction,
+                     int keiko, std::string_view address, std::time_t now)
+{
     if (!IsOpen() || record.auctionId.empty())
         return false;
     SqliteDb& db = impl_->db;
@@ -332,7 +319,7 @@ bool History::Record(const AuctionRecord& record, const BidLog& log, const std::
     // An auction that ended without a bid did not sell: no closing price.
     const bool sold = ended && log.Count() >= 2;
     const std::int64_t closing = sold ? log[0].price : 0;
-    const std::int64_t buyNow = ParseBuyNow(record.buyNowText);
+    const std::int64_t buyNow = record.buyNow;
     const std::string key = TitleKey(record.title);
     // Read before the write transaction, which stays short.
     const std::optional<MarketOutlook> outlook =
@@ -380,11 +367,10 @@ bool History::Record(const AuctionRecord& record, const BidLog& log, const std::
             " closing_price = excluded.closing_price, last_seen = excluded.last_seen");
     upsert.Bind(1, record.auctionId).Bind(2, address).Bind(3, record.title).BindText(4, key).Bind(5, record.sellerId);
     upsert.Bind(6, record.startText).Bind(7, record.endText);
-    const std::optional<std::int64_t> start = StartTime(record, log, now);
-    BindIf(upsert, 8, start.has_value(), start.value_or(0));
+    BindIf(upsert, 8, record.startTime.has_value(), record.startTime.value_or(0));
     BindIf(upsert, 9, prediction.has_value(), prediction ? prediction->endTime : 0);
     BindIf(upsert, 10, buyNow >= 0, buyNow);
-    upsert.Bind(11, record.bidCountText).Bind(12, LatestPrice(record, log)).Bind(13, std::int64_t{ended});
+    upsert.Bind(11, record.bidCountText).Bind(12, record.LatestPrice()).Bind(13, std::int64_t{ended});
     BindIf(upsert, 14, sold, closing).Bind(15, std::int64_t{now});
     if (upsert.Step() != SQLITE_DONE)
         return false;
@@ -418,7 +404,7 @@ bool History::Record(const AuctionRecord& record, const BidLog& log, const std::
                                  " elapsed, market_price, market_forecast) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
         snap.Bind(1, id).Bind(2, std::int64_t{now}).Bind(3, std::int64_t{keiko});
         BindIf(snap, 4, !ended, prediction->forecast);
-        snap.Bind(5, std::int64_t{prediction->confidence}).Bind(6, LatestPrice(record, log));
+        snap.Bind(5, std::int64_t{prediction->confidence}).Bind(6, record.LatestPrice());
         snap.Bind(7, ElapsedShare(log, *prediction, now));
         BindIf(snap, 8, outlook.has_value(), outlook ? outlook->market.price : 0);
         BindIf(snap, 9, outlook && outlook->forecast, outlook ? outlook->forecast.value_or(0) : 0);
@@ -553,6 +539,12 @@ std::vector<std::string> History::Excluded(std::string_view auctionId) const
 std::optional<MarketOutlook> History::Outlook(const AuctionRecord& record, const BidLog& log,
                                               const std::optional<Prediction>& prediction, std::time_t now) const
 {
+    return Outlook(ReadAuction(record, log, now), log, prediction, now);
+}
+
+std::optional<MarketOutlook> History::Outlook(const TypedAuction& record, const BidLog& log,
+                                              const std::optional<Prediction>& prediction, std::time_t now) const
+{
     std::optional<MarketPrice> market = Market(record.title, record.auctionId);
     if (!market)
         return std::nullopt;
@@ -562,7 +554,7 @@ std::optional<MarketOutlook> History::Outlook(const AuctionRecord& record, const
         in.seedForecast = prediction->forecast;
         in.marketPrice = market->price;
         in.currentPrice = log[0].price;
-        in.buyNow = ParseBuyNow(record.buyNowText);
+        in.buyNow = record.buyNow;
         in.elapsedShare = ElapsedShare(log, *prediction, now);
         // Each bid raises the price, so the highest by that time is the price
         // then, even from a log cut to its latest rows.
@@ -579,6 +571,19 @@ std::optional<MarketOutlook> History::Outlook(const AuctionRecord& record, const
     }
     outlook.market = std::move(*market);
     return outlook;
+}
+
+std::optional<std::int64_t> History::ForecastNearShare(std::string_view auctionId, double share) const
+{
+    if (!IsOpen())
+        return std::nullopt;
+    SqliteStatement q(impl_->db, "SELECT f.forecast FROM forecasts f JOIN auctions a ON a.id = f.auction"
+                                 " WHERE a.auction_id = ?1 AND f.forecast IS NOT NULL"
+                                 " ORDER BY abs(f.elapsed - ?2), f.time LIMIT 1");
+    q.Bind(1, auctionId).Bind(2, share);
+    if (q.Step() != SQLITE_ROW)
+        return std::nullopt;
+    return q.ColumnInt64(0);
 }
 
 std::vector<RecordedAuction> History::Auctions(std::size_t limit) const
@@ -680,15 +685,18 @@ bool History::Batch::Commit()
     return stored;
 }
 
-void RecordAnalysisRun(const AuctionRecord& record, const BidLog& log, std::string_view address,
-                       std::time_t now) noexcept
+bool RecordReading(History& history, const PageReading& reading, const BidLog& log, std::string_view address)
+{
+    return history.Record(reading.auction, log, reading.prediction, reading.keiko, address, reading.now);
+}
+
+void RecordAnalysisRun(const PageReading& reading, const AuctionRecord& record, const BidLog& log,
+                       std::string_view address) noexcept
 {
     try {
         History history;
-        if (history.Open()) {
-            const int keiko = StoredTendency();
-            history.Record(record, log, PredictFromRecords(record, log, now, keiko), keiko, address, now);
-        }
+        if (history.Open())
+            RecordReading(history, reading, log, address);
     } catch (...) {
         // The run has shown its results; the history only misses this one.
     }
@@ -696,9 +704,24 @@ void RecordAnalysisRun(const AuctionRecord& record, const BidLog& log, std::stri
         // A copy: the listener may set another while it runs.
         const AnalysisRunListener listener = gListener;
         if (listener)
-            listener(record, log, now);
+            listener(record, log, reading.now);
     } catch (...) {
     }
+}
+
+void RecordAnalysisRun(const AuctionRecord& record, const BidLog& log, std::string_view address,
+                       std::time_t now) noexcept
+{
+    PageReading reading;
+    try {
+        reading.keiko = StoredTendency();
+        reading.now = now;
+        reading.auction = ReadAuction(record, log, now);
+        reading.prediction = PredictFromAuction(reading.auction, now, reading.keiko);
+    } catch (...) {
+        return;
+    }
+    RecordAnalysisRun(reading, record, log, address);
 }
 
 void SetAnalysisRunListener(AnalysisRunListener listener)

@@ -68,7 +68,10 @@ public:
 
     // Opens the file, making it (and its folder) when missing. A damaged file
     // is set aside as "<path>.damaged" and a new one started.
-    bool Open(const std::string& path = HistoryPath());
+    // busyMs: how long a write waits for another copy's; the watch board,
+    // which must not hold its window, waits briefly and tries again later.
+    bool Open(const std::string& path = HistoryPath(), int busyMs = kDefaultBusyMs);
+    static constexpr int kDefaultBusyMs = 5000;
     // Opens an existing history to read: nothing is made, and nothing changed
     // but an older program's history, which is upgraded in place.
     bool OpenToRead(const std::string& path = HistoryPath());
@@ -77,6 +80,9 @@ public:
     // Records one analysis in one short transaction: the auction, its bids
     // (replacing those recorded before), and a snapshot of the forecast; an
     // ended auction gets its closing price. Nothing without an auction ID.
+    bool Record(const TypedAuction& auction, const BidLog& log, const std::optional<Prediction>& prediction, int keiko,
+                std::string_view address, std::time_t now);
+    // The same for records not yet typed (read here, once).
     bool Record(const AuctionRecord& record, const BidLog& log, const std::optional<Prediction>& prediction,
                 int keiko, std::string_view address, std::time_t now);
 
@@ -99,8 +105,14 @@ public:
 
     // The market price of the analysed auction and, while it runs, the
     // market-aware forecast. Nothing without a market price.
+    std::optional<MarketOutlook> Outlook(const TypedAuction& auction, const BidLog& log,
+                                         const std::optional<Prediction>& prediction, std::time_t now) const;
     std::optional<MarketOutlook> Outlook(const AuctionRecord& record, const BidLog& log,
                                          const std::optional<Prediction>& prediction, std::time_t now) const;
+
+    // The running forecast recorded for the auction nearest to that share of
+    // its time (the board's "forecast made at half time").
+    std::optional<std::int64_t> ForecastNearShare(std::string_view auctionId, double share) const;
 
     // The recorded auctions, the latest recorded first.
     std::vector<RecordedAuction> Auctions(std::size_t limit = 1000) const;
@@ -133,9 +145,15 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// The analysis run's hook: records the run in the history beside the
-// settings store, with the stored tendency. Never throws; a failure is
-// silent, as the settings store's are.
+// Records a page reading as a run does: the path every reader shares.
+bool RecordReading(History& history, const PageReading& reading, const BidLog& log, std::string_view address);
+
+// The analysis run's hook: records the run's reading in the history beside
+// the settings store. Never throws; a failure is silent, as the settings
+// store's are.
+void RecordAnalysisRun(const PageReading& reading, const AuctionRecord& record, const BidLog& log,
+                       std::string_view address) noexcept;
+// The same, read and forecast here with the stored tendency.
 void RecordAnalysisRun(const AuctionRecord& record, const BidLog& log, std::string_view address,
                        std::time_t now) noexcept;
 

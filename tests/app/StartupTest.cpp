@@ -188,13 +188,14 @@ TEST_F(StartupTest, MenuHasItsTreeCaptionsAndNames)
         {"S1", {{"O1", u8"操作設定...(&O)"}, {"URLU1", u8"ｸｯｷｰの確認...(&C)"}, {"C1", u8"URLの設定...(&U)"},
                 {"P1", u8"ﾌﾟﾛｷｼの設定...(&P)"}}},
         {"R1", {{"M1", u8"落札履歴と相場...(&M)"}}},
+        {"W1", {{"B1", u8"ウォッチボード...(&B)"}}},
         {"H1", {{"InternetI1", u8"使い方(ｲﾝﾀｰﾈｯﾄ)(&I)"}, {"V1", u8"バージョン情報...(&V)"}}},
     };
     const std::vector<const char8_t*> titles = {u8"ファイル(&F)", u8"予測傾向", u8"設定(&S)", u8"履歴(&R)",
-                                                u8"ヘルプ(&H)"};
+                                                u8"監視(&W)", u8"ヘルプ(&H)"};
     QList<QAction*> top = bar->actions();
-    ASSERT_EQ(top.size(), 5);
-    for (int i = 0; i < 5; ++i) {
+    ASSERT_EQ(top.size(), 6);
+    for (int i = 0; i < 6; ++i) {
         QMenu* menu = top[i]->menu();
         ASSERT_NE(menu, nullptr);
         EXPECT_EQ(menu->objectName(), QString::fromLatin1(tree[i].first));

@@ -1,0 +1,277 @@
+#include "board/Board.h"
+
+#include <QLocale>
+#include <QString>
+#include <algorithm>
+#include <cctype>
+#include <unordered_map>
+
+#include "app/Text.h"
+
+std::optional<std::int64_t> BoardRow::EndTime() const
+{
+    if (!last || !last->auction.endTime)
+        return std::nullopt;
+    return *last->auction.endTime;
+}
+
+std::optional<std::int64_t> BoardRow::Price() const
+{
+    if (!last)
+        return std::nullopt;
+    return last->auction.LatestPrice();
+}
+
+bool BoardRow::OverLimit() const
+{
+    const std::optional<std::int64_t> price = Price();
+    return limit && price && *price > *limit;
+}
+
+bool BoardRow::ForecastOverLimit() const
+{
+    if (!limit || !last)
+        return false;
+    std::optional<std::int64_t> forecast = last->marketForecast;
+    if (!forecast && last->prediction && !last->prediction->ended)
+        forecast = last->prediction->forecast;
+    return forecast && *forecast > *limit;
+}
+
+std::string AuctionKey(const std::string& url)
+{
+    std::string key(TrimText(url));
+    if (const std::size_t scheme = key.find("://"); scheme != std::string::npos)
+        key.erase(0, scheme + 3);
+    const std::size_t hostEnd = std::min(key.find('/'), key.size());
+    for (std::size_t i = 0; i < hostEnd; ++i)
+        key[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(key[i])));
+    return key;
+}
+
+void Board::SetEntries(const std::vector<AuctionEntry>& entries, std::int64_t now)
+{
+    // Kept rows by key, each used once so that a doubled entry keeps both.
+    std::unordered_multimap<std::string, BoardRow> kept;
+    for (BoardRow& row : rows_) {
+        if (row.state == RowState::Reading)
+            row.state = RowState::Waiting; // its read still lands on every row of the key
+        kept.emplace(row.key, std::move(row));
+    }
+    std::vector<BoardRow> rows;
+    rows.reserve(entries.size());
+    for (const AuctionEntry& entry : entries) {
+        const std::string key = AuctionKey(entry.Url);
+        BoardRow row;
+        const auto found = kept.find(key);
+        const bool keptRow = found != kept.end();
+        if (keptRow) {
+            row = std::move(found->second);
+            kept.erase(found);
+        } else {
+            row.key = key;
+            row.due = now;
+        }
+        row.url = entry.Url;
+        if (!row.last)
+            row.title = entry.Title;
+        // An import makes the list afresh, without limits: an auction still
+        // in it keeps the one it had.
+        if (entry.Limit > 0 || !keptRow)
+            row.limit = entry.Limit > 0 ? std::optional<std::int64_t>(entry.Limit) : std::nullopt;
+        rows.push_back(std::move(row));
+    }
+    rows_ = std::move(rows);
+    if (busy_) {
+        // The read under way lands on its key's rows, if any remain.
+        for (BoardRow& row : rows_) {
+            if (row.key == readingKey_)
+                row.state = RowState::Reading;
+        }
+    }
+}
+
+void Board::SetLimit(std::size_t row, std::optional<std::int64_t> limit)
+{
+    if (row >= rows_.size())
+        return;
+    const std::string key = rows_[row].key;
+    for (BoardRow& r : rows_) {
+        if (r.key == key)
+            r.limit = limit;
+    }
+    // A new limit may be passed anew.
+    alerted_.erase({key, AlertEvent::PriceOverLimit});
+    alerted_.erase({key, AlertEvent::ForecastOverLimit});
+}
+
+void Board::MarkAllDue(std::int64_t now)
+{
+    for (BoardRow& row : rows_)
+        row.due = now;
+}
+
+std::optional<std::size_t> Board::NextToRead(std::int64_t now, bool runActive) const
+{
+    if (busy_ || runActive || (lastRequest_ && now < *lastRequest_ + settings_.gapSeconds))
+        return std::nullopt;
+    std::optional<std::size_t> next;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        const BoardRow& row = rows_[i];
+        if (row.due && *row.due <= now && (!next || *row.due < *rows_[*next].due))
+            next = i;
+    }
+    return next;
+}
+
+std::optional<std::int64_t> Board::WaitForNext(std::int64_t now) const
+{
+    std::optional<std::int64_t> earliest;
+    for (const BoardRow& row : rows_) {
+        if (row.due && (!earliest || *row.due < *earliest))
+            earliest = *row.due;
+    }
+    if (!earliest)
+        return std::nullopt;
+    std::int64_t at = *earliest;
+    if (lastRequest_)
+        at = std::max(at, *lastRequest_ + settings_.gapSeconds);
+    return std::max<std::int64_t>(at - now, 0);
+}
+
+void Board::Started(std::size_t row, std::int64_t now)
+{
+    busy_ = true;
+    lastRequest_ = now;
+    readingKey_ = rows_.at(row).key;
+    for (BoardRow& r : rows_) {
+        if (r.key == readingKey_) {
+            r.state = RowState::Reading;
+            r.due.reset();
+        }
+    }
+}
+
+void Board::Interrupted(std::size_t, std::int64_t now)
+{
+    busy_ = false;
+    for (BoardRow& r : rows_) {
+        if (r.key == readingKey_) {
+            r.state = r.last ? (r.done ? RowState::Ended : RowState::Waiting) : RowState::Waiting;
+            r.due = now;
+        }
+    }
+}
+
+std::vector<std::size_t> Board::RowsOfRead() const
+{
+    std::vector<std::size_t> rows;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (rows_[i].key == readingKey_)
+            rows.push_back(i);
+    }
+    return rows;
+}
+
+void Board::Finished(std::size_t, const BoardReading& reading)
+{
+    busy_ = false;
+    // The gap counts from the end of a request: a slow service gets its rest too.
+    lastRequest_ = reading.now;
+    for (BoardRow& r : rows_) {
+        if (r.key == readingKey_)
+            Apply(r, reading);
+    }
+}
+
+void Board::Apply(BoardRow& row, const BoardReading& reading)
+{
+    row.lastRead = reading.now;
+    if (!reading.ok) {
+        row.state = RowState::Error;
+        row.error = reading.error;
+        ++row.failures;
+        row.due = reading.permanent ? std::nullopt
+                                    : std::optional<std::int64_t>(RetryAt(row.failures, reading.now, settings_.floorSeconds));
+        return;
+    }
+    row.failures = 0;
+    row.error.clear();
+    row.last = reading;
+    if (!reading.auction.title.empty())
+        row.title = reading.auction.title;
+    const std::optional<std::int64_t> end = row.EndTime();
+    const bool ended = end && reading.now >= *end;
+    if (ended && reading.recordFailed) {
+        // The closing price is not in the history yet (locked, unwritable): again later.
+        row.state = RowState::Error;
+        row.error = std::string(SJ("履歴に記録できません"));
+        row.failures = 1;
+        row.due = RetryAt(row.failures, reading.now, settings_.floorSeconds);
+        return;
+    }
+    row.done = ended;
+    row.seenRunning = row.seenRunning || !ended;
+    row.state = ended ? RowState::Ended : RowState::Waiting;
+    row.due = NextRead(end, ended, reading.now, settings_.floorSeconds);
+    if (reading.recordFailed) {
+        row.state = RowState::Error;
+        row.error = std::string(SJ("履歴に記録できません"));
+    }
+}
+
+namespace {
+
+QString Yen(std::int64_t value)
+{
+    return QLocale(QLocale::Japanese).toString(static_cast<qlonglong>(value)) + QString::fromUtf8("円");
+}
+
+std::string TitleUtf8(const BoardRow& row)
+{
+    return Utf8FromSjis(row.title);
+}
+
+} // namespace
+
+std::vector<BoardAlert> Board::DueAlerts(std::int64_t now)
+{
+    std::vector<BoardAlert> alerts;
+    // Texts are made only for an alert that fires: this runs every second over every row.
+    auto once = [&](std::size_t i, AlertEvent event, const char* summary, const auto& body) {
+        if (alerted_.insert({rows_[i].key, event}).second)
+            alerts.push_back({event, i, summary + TitleUtf8(rows_[i]), body().toStdString()});
+    };
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        const BoardRow& row = rows_[i];
+        if (!row.last)
+            continue;
+        const std::optional<std::int64_t> end = row.EndTime();
+        if (end && *end > now && *end - now <= std::int64_t{settings_.alertMinutes} * 60)
+            once(i, AlertEvent::EndingSoon, "まもなく終了: ", [&] {
+                return QString::fromUtf8("あと %1 分で終了します。現在 %2").arg((*end - now + 59) / 60).arg(Yen(*row.Price()));
+            });
+        if (row.OverLimit())
+            once(i, AlertEvent::PriceOverLimit, "上限を超えました: ", [&] {
+                return QString::fromUtf8("現在の価格 %1 が上限 %2 を超えました。").arg(Yen(*row.Price()), Yen(*row.limit));
+            });
+        if (!row.done && row.ForecastOverLimit()) {
+            const std::int64_t forecast =
+                row.last->marketForecast.value_or(row.last->prediction ? row.last->prediction->forecast : 0);
+            once(i, AlertEvent::ForecastOverLimit, "予測が上限を超えました: ", [&] {
+                return QString::fromUtf8("相場を加味した予測 %1 が上限 %2 を超えました。").arg(Yen(forecast), Yen(*row.limit));
+            });
+        }
+        if (row.done && row.seenRunning) {
+            once(i, AlertEvent::Ended, "終了: ", [&] {
+                if (!row.last->auction.HasBids())
+                    return QString::fromUtf8("入札なしで終了しました。");
+                QString body = QString::fromUtf8("落札価格 %1").arg(Yen(*row.Price()));
+                if (row.last->halfTimeForecast)
+                    body += QString::fromUtf8("（中間の予測 %1）").arg(Yen(*row.last->halfTimeForecast));
+                return body;
+            });
+        }
+    }
+    return alerts;
+}

@@ -1,0 +1,29 @@
+// The board's cell texts, shared by the window and mirelo-forecast --board.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+#include "board/Board.h"
+
+// "あと 2日 03時間", "あと 5時間 07分", "あと 04分 12秒", or "終了" at and after the end.
+QString TimeLeftText(std::int64_t secondsLeft);
+
+// "待機", "更新中", "エラー: the reason", "終了".
+QString StateText(const BoardRow& row);
+// "waiting", "reading", "error", "ended" (JSON).
+const char* StateKey(RowState state);
+
+// A row's numbers as the columns show them; none where not read yet.
+struct BoardColumns {
+    std::optional<std::int64_t> price;
+    std::optional<std::int64_t> bids;
+    std::optional<std::int64_t> end;
+    std::optional<std::int64_t> secondsLeft;
+    std::optional<std::int64_t> forecast; // the seed forecast; none once ended
+    std::optional<std::int64_t> marketPrice;
+    int marketCount = 0;
+    std::optional<std::int64_t> marketForecast;
+};
+BoardColumns ColumnsOf(const BoardRow& row, std::int64_t now);

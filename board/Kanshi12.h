@@ -1,0 +1,72 @@
+// The watch board: every auction of the saved list, read again on its own as
+// its end nears, with alerts. The rules live in Board; this window shows
+// them and drives the reads from the event loop.
+#pragma once
+
+#include <QTimer>
+#include <ctime>
+#include <memory>
+
+#include "board/Board.h"
+#include "board/BoardReader.h"
+#include "board/Notifier.h"
+#include "ui/Form.h"
+#include "ui_Kanshi12.h"
+
+class BoardModel;
+class QSortFilterProxyModel;
+
+class TForm12 : public TFormBase {
+    Q_OBJECT
+public:
+    explicit TForm12(QWidget* parent = nullptr);
+    ~TForm12() override;
+
+    Ui::TForm12 ui;
+
+    // The rows follow the saved list (after a load or an import).
+    void ListChanged();
+    // The main window's run is starting: a read under way gives way to it.
+    void RunStarting();
+    // The program ends: no read is left waiting.
+    void Stop();
+
+    // For the tests and benchmarks: the board and the clock it runs on.
+    Board& Rules() { return board_; }
+    BoardModel& Model() { return *model_; }
+    void SetClock(std::function<std::time_t()> clock) { clock_ = std::move(clock); }
+    void SetNotifier(std::unique_ptr<Notifier> notifier);
+    void SetWorkFile(const std::string& path) { reader_ = std::make_unique<BoardReader>(path); }
+    // Starts the next due read if the board may: the schedule's own pump.
+    void Pump();
+
+protected:
+    void FormShow() override;
+
+private:
+    bool Refreshing() const;
+    void SchedulePump();
+    void Tick();
+    void ReadSettings();
+    void StoreSettingsFromControls();
+    void SetLimit(int row, std::optional<std::int64_t> limit);
+    void OpenInRun(int row);
+    void OpenInBrowser(int row);
+    int SourceRow(const QModelIndex& index) const;
+    void ShowStatus(const QString& text);
+    void ContextMenu(const QPoint& at);
+
+    Board board_;
+    std::unique_ptr<BoardReader> reader_;
+    std::unique_ptr<Notifier> notifier_;
+    BoardModel* model_ = nullptr;
+    QSortFilterProxyModel* proxy_ = nullptr;
+    QTimer tick_;
+    QTimer pump_;
+    std::function<std::time_t()> clock_ = [] { return std::time(nullptr); };
+    bool stopped_ = false;
+    bool notifierMissing_ = false;
+    QString lastAlert_; // shown in the status line when no service takes it
+};
+
+extern TForm12* Form12;

@@ -1,0 +1,237 @@
+// The board's rules with a clock the test holds: schedule, politeness,
+// what a read changes, alerts once per event, limits kept with the list.
+#include <gtest/gtest.h>
+
+#include "app/AuctionList.h"
+#include "app/Text.h"
+#include "board/Board.h"
+#include "board/BoardText.h"
+#include "tests/support/StoredSettings.h"
+
+namespace {
+
+using namespace schedule;
+constexpr std::int64_t T0 = 1'800'000'000;
+
+AuctionEntry Entry(const std::string& url, std::int32_t limit = 0)
+{
+    return {url, "title " + url, "", limit};
+}
+
+// A good read at now of an auction ending at end, with the latest price.
+BoardReading Read(std::int64_t now, std::int64_t end, std::int64_t price = 1000, bool recordFailed = false)
+{
+    BoardReading r;
+    r.ok = true;
+    r.now = now;
+    r.auction.auctionId = "a1";
+    r.auction.title = "Camera";
+    r.auction.endTime = end;
+    r.auction.latestBidPrice = price;
+    r.auction.logRows = 3;
+    Prediction p;
+    p.ended = now >= end;
+    p.forecast = p.ended ? 0 : price * 2;
+    p.endTime = end;
+    r.prediction = p;
+    r.recordFailed = recordFailed;
+    return r;
+}
+
+BoardReading Failure(std::int64_t now)
+{
+    BoardReading r;
+    r.now = now;
+    r.error = "404";
+    return r;
+}
+
+} // namespace
+
+TEST(BoardScheduleTest, IntervalsShrinkTowardTheEndAndTheClosingReadFollowsIt)
+{
+    const struct {
+        std::int64_t left;
+        int floor;
+        std::int64_t interval;
+    } intervals[] = {
+        {2 * kDay, 60, kHour},       {kDay, 60, 15 * kMinute},     {kHour + 1, 60, 15 * kMinute},
+        {kHour, 60, 5 * kMinute},    {10 * kMinute + 1, 60, 5 * kMinute}, {10 * kMinute, 60, kMinute},
+        {5, 60, kMinute},            {5, 120, 120},                {2 * kDay, 7200, 7200},
+    };
+    for (const auto& c : intervals)
+        EXPECT_EQ(RefreshInterval(c.left, c.floor), c.interval) << c.left << " left, floor " << c.floor;
+
+    // The hourly read does not skip the end: the closing read comes kAfterEnd after it.
+    EXPECT_EQ(NextRead(T0 + 30 * kMinute, false, T0, 60), T0 + 5 * kMinute);
+    EXPECT_EQ(NextRead(T0 + 20, false, T0, 60), T0 + 20 + kAfterEnd);
+    EXPECT_EQ(NextRead(T0 + 5 * kHour, false, T0, 60), T0 + 15 * kMinute);
+    EXPECT_EQ(NextRead(T0 - 1, true, T0, 60), std::nullopt); // ended and read: never again
+    EXPECT_EQ(NextRead(std::nullopt, false, T0, 60), T0 + kHour);
+
+    // A failure waits longer each time, up to an hour, never under the floor.
+    EXPECT_EQ(RetryAt(1, T0, 30), T0 + 30);
+    EXPECT_EQ(RetryAt(3, T0, 30), T0 + 120);
+    EXPECT_EQ(RetryAt(1, T0, 60), T0 + 60);
+    EXPECT_EQ(RetryAt(40, T0, 30), T0 + kMaxRetry);
+}
+
+TEST(BoardRulesTest, OneRequestAtATimeAGapApartAndNeverDuringARun)
+{
+    BoardSettings settings;
+    settings.gapSeconds = 3;
+    Board board(settings);
+    board.SetEntries({Entry("http://h/jp/auction/a1"), Entry("http://h/jp/auction/a2"),
+                      Entry("HTTP://H/jp/auction/a1")}, T0);
+    ASSERT_EQ(board.Rows().size(), 3u);
+    EXPECT_EQ(board.Rows()[0].key, board.Rows()[2].key); // the same auction twice
+
+    EXPECT_EQ(board.NextToRead(T0, true), std::nullopt); // the run comes first
+    const auto first = board.NextToRead(T0, false);
+    ASSERT_TRUE(first);
+    board.Started(*first, T0);
+    EXPECT_EQ(board.NextToRead(T0 + 100, false), std::nullopt); // one at a time
+    board.Finished(*first, Read(T0 + 1, T0 + kDay * 2));
+    // Both rows of the auction took the read; only a2 is left to read.
+    EXPECT_EQ(board.Rows()[0].state, RowState::Waiting);
+    EXPECT_EQ(board.Rows()[2].last->auction.LatestPrice(), 1000);
+    EXPECT_EQ(board.NextToRead(T0 + 3, false), std::nullopt); // the gap counts from the reply
+    EXPECT_EQ(board.WaitForNext(T0 + 3), 1);
+    EXPECT_EQ(board.NextToRead(T0 + 4, false), std::optional<std::size_t>(1));
+
+    // A read given up for the run is due again at once and is no failure.
+    board.Started(1, T0 + 4);
+    board.Interrupted(1, T0 + 5);
+    EXPECT_EQ(board.Rows()[1].failures, 0);
+    EXPECT_EQ(board.Rows()[1].due, T0 + 5);
+
+    // The list changes while nothing is read: kept rows keep their reads, new rows come due.
+    board.SetEntries({Entry("http://h/jp/auction/a3"), Entry("http://h/jp/auction/a1")}, T0 + 10);
+    ASSERT_EQ(board.Rows().size(), 2u);
+    EXPECT_FALSE(board.Rows()[0].last);
+    EXPECT_EQ(board.Rows()[0].due, T0 + 10);
+    EXPECT_TRUE(board.Rows()[1].last);
+
+    // A list far beyond the saved list's own size is still one row each, read in turn.
+    std::vector<AuctionEntry> many;
+    for (int i = 0; i < 10000; ++i)
+        many.push_back(Entry("http://h/jp/auction/m" + std::to_string(i)));
+    board.SetEntries(many, T0 + 20);
+    EXPECT_EQ(board.Rows().size(), 10000u);
+    EXPECT_TRUE(board.NextToRead(T0 + 20, false));
+}
+
+TEST(BoardRulesTest, ReadsFollowTheEndRetryFailuresAndStopOnceTheClosingPriceIsIn)
+{
+    Board board;
+    board.SetEntries({Entry("http://h/jp/auction/a1")}, T0);
+    const std::int64_t end = T0 + 5 * kMinute;
+    auto read = [&](std::int64_t at, const BoardReading& r) {
+        board.Started(0, at);
+        board.Finished(0, r);
+        return board.Rows()[0];
+    };
+    EXPECT_EQ(read(T0, Read(T0, end)).due, T0 + kMinute);
+    // Bids at the very end moved it later: followed to the new end.
+    const std::int64_t later = end + 20 * kMinute;
+    BoardRow row = read(end + kAfterEnd, Read(end + kAfterEnd, later));
+    EXPECT_EQ(row.state, RowState::Waiting);
+    EXPECT_EQ(row.due, end + kAfterEnd + 5 * kMinute);
+    // Failures: the reason shows, the wait grows.
+    row = read(T0 + kHour, Failure(T0 + kHour));
+    EXPECT_EQ(row.state, RowState::Error);
+    const std::int64_t firstWait = *row.due - (T0 + kHour);
+    row = read(T0 + 2 * kHour, Failure(T0 + 2 * kHour));
+    EXPECT_GT(*row.due - (T0 + 2 * kHour), firstWait);
+    // Ended, but the history was held by another copy: the closing price is read again.
+    row = read(later + kAfterEnd, Read(later + kAfterEnd, later, 5000, true));
+    EXPECT_EQ(row.state, RowState::Error);
+    EXPECT_TRUE(row.due);
+    EXPECT_FALSE(row.done);
+    row = read(later + kHour, Read(later + kHour, later, 5000));
+    EXPECT_EQ(row.state, RowState::Ended);
+    EXPECT_TRUE(row.done);
+    EXPECT_FALSE(row.due);
+    EXPECT_EQ(board.WaitForNext(later + kDay), std::nullopt);
+    // A reason that can never change is not tried on the schedule.
+    BoardReading notAuction = Failure(T0);
+    notAuction.permanent = true;
+    board.SetEntries({Entry("mailto:x")}, T0);
+    EXPECT_FALSE(read(T0, notAuction).due);
+}
+
+TEST(BoardRulesTest, AlertsComeOncePerAuctionAndEvent)
+{
+    BoardSettings settings;
+    settings.alertMinutes = 5;
+    Board board(settings);
+    board.SetEntries({Entry("http://h/jp/auction/a1", 1500), Entry("http://h/jp/auction/a1", 1500)}, T0);
+    const std::int64_t end = T0 + 10 * kMinute;
+    board.Started(0, T0);
+    board.Finished(0, Read(T0, end, 1000)); // forecast 2000 passes the limit 1500
+    auto events = [&](std::int64_t now) {
+        std::vector<AlertEvent> out;
+        for (const BoardAlert& a : board.DueAlerts(now))
+            out.push_back(a.event);
+        return out;
+    };
+    EXPECT_EQ(events(T0), std::vector<AlertEvent>{AlertEvent::ForecastOverLimit}); // two rows, one auction
+    EXPECT_TRUE(events(T0 + 1).empty());
+    EXPECT_EQ(events(end - 5 * kMinute), std::vector<AlertEvent>{AlertEvent::EndingSoon});
+    EXPECT_TRUE(events(end - kMinute).empty());
+
+    board.Started(0, end - kMinute);
+    board.Finished(0, Read(end - kMinute, end, 1600));
+    EXPECT_EQ(events(end - kMinute), std::vector<AlertEvent>{AlertEvent::PriceOverLimit});
+    BoardReading closing = Read(end + kAfterEnd, end, 1700);
+    closing.halfTimeForecast = 1800;
+    board.Started(0, end + kAfterEnd);
+    board.Finished(0, closing);
+    const std::vector<BoardAlert> ended = board.DueAlerts(end + kAfterEnd);
+    ASSERT_EQ(ended.size(), 1u);
+    EXPECT_EQ(ended[0].event, AlertEvent::Ended);
+    EXPECT_NE(ended[0].body.find("1,700"), std::string::npos);
+    EXPECT_NE(ended[0].body.find("1,800"), std::string::npos);
+    // A new limit may be passed anew.
+    board.SetLimit(0, 1650);
+    EXPECT_EQ(events(end + kHour), std::vector<AlertEvent>{AlertEvent::PriceOverLimit});
+}
+
+TEST(BoardTextTest, TimeLeftAndStateSayWhatTheyMean)
+{
+    EXPECT_EQ(TimeLeftText(2 * kDay + 3 * kHour + 59), QString::fromUtf8("あと 2日 03時間"));
+    EXPECT_EQ(TimeLeftText(5 * kHour + 7 * kMinute), QString::fromUtf8("あと 5時間 07分"));
+    EXPECT_EQ(TimeLeftText(4 * kMinute + 12), QString::fromUtf8("あと 04分 12秒"));
+    EXPECT_EQ(TimeLeftText(0), QString::fromUtf8("終了"));
+    BoardRow row;
+    row.state = RowState::Error;
+    row.error = std::string(SJ("オークションが見つかりません（404）"));
+    EXPECT_EQ(StateText(row), QString::fromUtf8("エラー: オークションが見つかりません（404）"));
+}
+
+TEST(BoardLimitTest, LimitsStayWithTheirEntriesAcrossARestartAndGoWithThem)
+{
+    AuctionList list;
+    list.entries[0] = Entry("http://h/jp/auction/a1", 1200);
+    list.entries[1] = Entry("http://h/jp/auction/a2");
+    list.count = 2;
+    ASSERT_TRUE(StoreAuctionList(list, true));
+    ASSERT_TRUE(StoreEntryLimit(1, 900)); // typed in the board, stored at once
+
+    AuctionList read;
+    ReadAuctionList(read);
+    EXPECT_EQ(read.entries[0].Limit, 1200);
+    EXPECT_EQ(read.entries[1].Limit, 900);
+
+    // The first entry removed: its limit does not pass to the entry now in its place.
+    list.entries[0] = Entry("http://h/jp/auction/a3");
+    list.entries[1] = read.entries[1];
+    ASSERT_TRUE(StoreAuctionList(list, true));
+    ReadAuctionList(read);
+    EXPECT_EQ(read.entries[0].Limit, 0);
+    EXPECT_EQ(read.entries[1].Limit, 900);
+    // A value planted by hand that no price can be is none.
+    ASSERT_TRUE(stored::SetNumber("Limit000", -5, kMireloListKey));
+    ReadAuctionList(read);
+    EXPECT_EQ(read.entries[0].Limit, 0);
+}
