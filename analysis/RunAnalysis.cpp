@@ -15,7 +15,6 @@
 #include "app/RequestSetup.h"
 #include "app/Text.h"
 #include "app/Unit1.h"
-#include "board/Kanshi12.h"
 #include "history/History.h"
 #include "net/NMHTTP.h"
 #include "ui/Dialogs.h"
@@ -139,8 +138,7 @@ void TForm1::RunAnalysis()
         return;
     const ActiveRun active(*this, runActive_, runQueued_);
     // The board's read under way gives way: the run never waits for the board.
-    if (Form12)
-        Form12->RunStarting();
+    emit RunStarting();
     gBidLog.Clear();
     RunLock lock(*this);
     if (closing_) // while waiting for the lock

@@ -54,6 +54,10 @@ public:
     // From the close of the window on: a run still under way ends quietly.
     bool Closing() const { return closing_; }
 
+signals:
+    // A run is about to fetch: the watch board's read under way gives way.
+    void RunStarting();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

@@ -35,7 +35,9 @@ TForm12::TForm12(QWidget* parent)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
                    | Qt::WindowCloseButtonHint);
     setModal(false);
-    SetOuterSize(this, QSize(980, 560));
+    SetOuterSize(this, QSize(1250, 600));
+    if (Form1)
+        connect(Form1, &TForm1::RunStarting, this, &TForm12::RunStarting);
 
     model_ = new BoardModel(board_, [this] { return static_cast<std::int64_t>(clock_()); }, this);
     model_->OnLimit = [this](int row, std::optional<std::int64_t> limit) { SetLimit(row, limit); };
@@ -48,10 +50,12 @@ TForm12::TForm12(QWidget* parent)
     // Fixed widths: a changed text never lays the table out again.
     QHeaderView* header = ui.TableView1->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::Interactive);
-    const int widths[BoardModel::kColumns] = {240, 80, 40, 110, 110, 80, 120, 90, 80, 170, 64};
+    const int widths[BoardModel::kColumns] = {250, 80, 40, 125, 110, 80, 110, 90, 80, 170, 80};
     for (int col = 0; col < BoardModel::kColumns; ++col)
         header->resizeSection(col, widths[col]);
     ui.TableView1->sortByColumn(BoardModel::TimeLeft, Qt::AscendingOrder);
+    // The rows, not the first setting, have the keyboard when the board opens.
+    ui.TableView1->setFocus();
 
     tick_.setInterval(1000);
     connect(&tick_, &QTimer::timeout, this, &TForm12::Tick);
