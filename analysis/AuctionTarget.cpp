@@ -1,7 +1,7 @@
 #include "analysis/AuctionTarget.h"
 
 #include "analysis/Endpoints.h"
-#include "app/Text.h"
+#include "base/Text.h"
 #include "net/NMHTTP.h"
 
 AuctionTarget ReadAuctionTarget(std::string_view text, const AuctionList& list)

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/AuctionList.h"
-#include "app/HttpAddress.h"
+#include "base/AuctionList.h"
+#include "base/HttpAddress.h"
 
 struct AuctionTarget {
     enum Problem {

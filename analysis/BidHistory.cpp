@@ -8,7 +8,7 @@
 #include "analysis/PageDate.h"
 #include "analysis/PageLines.h"
 #include "analysis/PageMarkers.h"
-#include "app/Text.h"
+#include "base/Text.h"
 
 AuctionRecord gAuctionRecord;
 BidLog gBidLog;

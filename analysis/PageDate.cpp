@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "app/Text.h"
+#include "base/Text.h"
 
 std::string PageDateLabel(const PageDate& date)
 {

@@ -1,6 +1,6 @@
 #include "analysis/PageMarkers.h"
 
-#include "app/Text.h"
+#include "base/Text.h"
 
 const BidPageMarkers& BidMarkers()
 {

@@ -1,8 +1,8 @@
 #include "analysis/Prediction.h"
 
 #include "analysis/Forecast.h"
-#include "app/Registry.h"
-#include "app/Text.h"
+#include "base/Registry.h"
+#include "base/Text.h"
 
 std::optional<Prediction> PredictFromAuction(const TypedAuction& auction, std::time_t now, int keiko)
 {
@@ -55,6 +55,25 @@ int StoredTendency()
     std::int32_t keiko = 1;
     ReadRegistryNumber(HKEY_LOCAL_MACHINE, kMireloKey, regvalue::Keiko, keiko);
     return keiko;
+}
+
+namespace {
+constexpr const char* kTendencyNames[] = {"low", "middle", "high"};
+}
+
+const char* TendencyName(int keiko)
+{
+    return kTendencyNames[keiko == 0 ? 0 : keiko == 1 ? 1 : 2];
+}
+
+std::optional<int> TendencyFromName(std::string_view name, std::string& error)
+{
+    for (int keiko = 0; keiko < 3; ++keiko) {
+        if (name == kTendencyNames[keiko])
+            return keiko;
+    }
+    error = "--tendency is low, middle or high, not \"" + std::string(name) + "\"";
+    return std::nullopt;
 }
 
 QString GroupedNumber(std::int64_t value, const QLocale& locale)

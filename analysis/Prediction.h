@@ -8,6 +8,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "analysis/Auction.h"
@@ -56,6 +57,12 @@ PageReading ReadBidHistoryPage(const std::string& pagePath, std::time_t now, int
 
 // The stored tendency, read afresh each time; 1 (middle) when it cannot be read.
 int StoredTendency();
+
+// The tendency's name on the command line: low, middle or high (any other
+// stored value counts as high, as the forecast takes it).
+const char* TendencyName(int keiko);
+// The tendency a command-line value names; nothing, with error set, for another.
+std::optional<int> TendencyFromName(std::string_view name, std::string& error);
 
 // The forecast panel's texts. They are QStrings because the yen sign and some
 // locales' group separators have no faithful Shift_JIS form.

@@ -1,3 +1,6 @@
+// The main window's results: item labels, bid table, chart, forecast and summary.
+// Part of TForm1, kept beside the forecast it shows; with RunAnalysis.cpp the
+// only place below app/ that includes app/Unit1.h.
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>

@@ -1,4 +1,7 @@
 // The analysis run: from the entry box to the bids, the chart and the forecast.
+// It is the main window's own (TForm1), kept beside the parser and forecast it
+// drives, and writes into the window's controls: with ResultsDisplay.cpp the
+// only place below app/ that includes app/Unit1.h.
 #include <QComboBox>
 #include <QEventLoop>
 #include <QPushButton>
@@ -11,11 +14,10 @@
 #include <unistd.h>
 
 #include "analysis/AuctionTarget.h"
-#include "app/Registry.h"
-#include "app/RequestSetup.h"
-#include "app/Text.h"
+#include "base/Registry.h"
+#include "net/RequestSetup.h"
+#include "base/Text.h"
 #include "app/Unit1.h"
-#include "history/History.h"
 #include "net/NMHTTP.h"
 #include "ui/Dialogs.h"
 #include "ui/JpegPicture.h"
@@ -182,8 +184,7 @@ void TForm1::RunAnalysis()
     ShowBids(gBidLog);
     ShowPrediction(reading.prediction);
     ShowSummary(gAuctionRecord);
-    // Silent when the history cannot be written: the results above stand.
-    RecordAnalysisRun(reading, gAuctionRecord, gBidLog, target.input);
+    emit AuctionRead(reading, target.input);
     ui.BitBtn5->setEnabled(true);
     ui.BitBtn7->setEnabled(true);
     ui.Chart1->Repaint();

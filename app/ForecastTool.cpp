@@ -1,4 +1,4 @@
-#include "analysis/ForecastTool.h"
+#include "app/ForecastTool.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -17,9 +17,9 @@
 #include "analysis/AuctionTarget.h"
 #include "analysis/BidHistory.h"
 #include "analysis/Prediction.h"
-#include "app/HttpAddress.h"
-#include "app/RequestSetup.h"
-#include "app/Text.h"
+#include "base/HttpAddress.h"
+#include "net/RequestSetup.h"
+#include "base/Text.h"
 #include "history/History.h"
 #include "net/NMHTTP.h"
 
@@ -48,13 +48,6 @@ constexpr const char* kHelp =
     "  1  the page cannot be read or fetched, is not a bid history, or gives no forecast\n"
     "  2  wrong arguments\n"
     "  3  --record could not record the auction\n";
-
-constexpr const char* kTendencyNames[] = {"low", "middle", "high"};
-
-int TendencyIndex(int keiko)
-{
-    return keiko == 0 ? 0 : keiko == 1 ? 1 : 2;
-}
 
 // The item's fields with the main window's captions, in its order.
 struct FieldRow {
@@ -114,7 +107,7 @@ std::string TextReport(const Report& r, const QLocale& locale)
     text += r.prediction ? ForecastText(*r.prediction, locale).toStdString() : std::string("（未予測）");
     text += "\n確度：";
     text += r.prediction ? ConfidenceText(*r.prediction).toStdString() : std::string("-");
-    text += std::string("\n予測傾向：") + captions[TendencyIndex(r.keiko)] + '\n';
+    text += std::string("\n予測傾向：") + captions[r.keiko == 0 ? 0 : r.keiko == 1 ? 1 : 2] + '\n';
 
     text += "\n相場：";
     if (!r.outlook) {
@@ -187,31 +180,12 @@ std::string JsonReport(const Report& r)
                            {"bids", bids},
                            {"forecast", forecast},
                            {"market", market},
-                           {"tendency", QLatin1String(kTendencyNames[TendencyIndex(r.keiko)])},
+                           {"tendency", QLatin1String(TendencyName(r.keiko))},
                            {"now", static_cast<qint64>(r.now)}};
     return QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();
 }
 
-bool NamesUtf8OrAscii(std::string_view encoding)
-{
-    std::string name;
-    for (char c : encoding) {
-        if (c != '-' && c != '_')
-            name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return name.empty() || name == "utf8" || name == "ansix3.41968" || name == "ascii" || name == "usascii";
-}
-
 } // namespace
-
-std::string InEncoding(const std::string& utf8, const char* encoding)
-{
-    // The C locale's ASCII would turn every Japanese character into '?':
-    // without a chosen locale, UTF-8 is the better guess for the terminal.
-    if (!encoding || NamesUtf8OrAscii(encoding))
-        return utf8;
-    return Utf8To(utf8, encoding);
-}
 
 std::optional<std::time_t> ParseNowOption(std::string_view text)
 {
@@ -274,15 +248,9 @@ std::optional<ForecastToolOptions> ParseForecastArgs(const std::vector<std::stri
                 return std::nullopt;
             }
         } else if (arg == "--tendency") {
-            const std::string& value = args[++i];
-            int keiko = 0;
-            while (keiko < 3 && value != kTendencyNames[keiko])
-                ++keiko;
-            if (keiko == 3) {
-                error = "--tendency is low, middle or high, not \"" + value + "\"";
+            options.keiko = TendencyFromName(args[++i], error);
+            if (!options.keiko)
                 return std::nullopt;
-            }
-            options.keiko = keiko;
         } else if (arg.size() > 1 && arg[0] == '-') {
             error = "unknown option " + arg;
             return std::nullopt;

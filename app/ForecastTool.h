@@ -35,10 +35,6 @@ std::optional<std::time_t> ParseNowOption(std::string_view text);
 std::optional<std::string> PageFileFor(const ForecastToolOptions& options, QTemporaryFile& download,
                                        std::string& error);
 
-// UTF-8 text in the terminal's encoding (UTF-8 kept where the terminal
-// names plain ASCII, which would lose every Japanese character).
-std::string InEncoding(const std::string& utf8, const char* encoding);
-
 // The whole tool: text in encoding (the terminal's; JSON is always UTF-8) to
 // out, messages to err. The exit status: 0 done, 1 no forecast could be
 // made, 2 the arguments are wrong, 3 --record could not record the auction.

@@ -21,6 +21,31 @@ static void InitResources()
     Q_INIT_RESOURCE(mirelo);
 }
 
+// The windows that work together meet here, so that none includes another's header.
+static void WireForms()
+{
+    QObject::connect(Form3, &TForm3::ListChosen, Form1, &QWidget::setWindowTitle);
+    QObject::connect(Form3, &TForm3::ListImported, Form1, &TForm1::ShowAuctionTitles);
+    Form3->FollowUpRun = [] {
+        if (Form1)
+            Form1->QueueRunAnalysis();
+    };
+
+    Form12->SetRunHost({[] { return Form1 && Form1->RunActive(); },
+                        [](const std::string& address) {
+                            if (Form1)
+                                Form1->RunAuction(address);
+                        }});
+    QObject::connect(Form1, &TForm1::RunStarting, Form12, &TForm12::RunStarting);
+    QObject::connect(Form1, &TForm1::ListChanged, Form12, &TForm12::ListChanged);
+    QObject::connect(Form1, &TForm1::WindowClosing, Form12, &TForm12::Stop);
+    QObject::connect(Form1->ui.B1, &QAction::triggered, Form12, [] {
+        Form12->show();
+        Form12->raise();
+        Form12->activateWindow();
+    });
+}
+
 void CreateForms()
 {
     InitResources();
@@ -37,6 +62,7 @@ void CreateForms()
     Form10 = new TForm10;
     Form11 = new TForm11;
     Form12 = new TForm12;
+    WireForms();
 }
 
 template <typename T> static void Free(T*& form)

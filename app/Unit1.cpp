@@ -15,22 +15,23 @@
 #include <QUrl>
 
 #include "analysis/Endpoints.h"
-#include "board/Kanshi12.h"
-#include "app/AuctionList.h"
-#include "app/Clock.h"
-#include "app/Text.h"
-#include "app/Version.h"
+#include "base/AuctionList.h"
+#include "base/Clock.h"
+#include "base/Text.h"
+#include "base/Version.h"
 #include "dialogs/Keiko9.h"
 #include "dialogs/Ope6.h"
 #include "dialogs/Unit2.h"
 #include "dialogs/Unit4.h"
 #include "dialogs/Version5.h"
+#include "history/History.h"
 #include "history/Rireki11.h"
 #include "import/BrowserCookie.h"
 #include "import/Cookie8.h"
 #include "import/Unit3.h"
 #include "import/Url7.h"
 #include "net/NMHTTP.h"
+#include "net/TransferStatus.h"
 #include "ui/Browser.h"
 #include "ui/Dialogs.h"
 #include "ui/Form.h"
@@ -73,6 +74,11 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
 
     connect(ui.Q1, &QAction::triggered, this, [this] { close(); });
 
+    // Silent when the history cannot be written: the results shown stand.
+    connect(this, &TForm1::AuctionRead, this, [](const PageReading& reading, const std::string& address) {
+        RecordAnalysisRun(reading, gAuctionRecord, gBidLog, address);
+    });
+
     WireTransfer();
     WireCommands();
     WireResults();
@@ -111,8 +117,7 @@ void TForm1::closeEvent(QCloseEvent* event)
     // the request's time-out.
     closing_ = true;
     NMHTTP1->Cancel();
-    if (Form12)
-        Form12->Stop();
+    emit WindowClosing();
     QCoreApplication::quit();
 }
 
@@ -206,11 +211,7 @@ void TForm1::WireCommands()
         Form11->raise();
         Form11->activateWindow();
     });
-    connect(ui.B1, &QAction::triggered, this, [] {
-        Form12->show();
-        Form12->raise();
-        Form12->activateWindow();
-    });
+    // 監視 → ウォッチボード is wired where the windows are made (app/Forms.cpp).
 }
 
 void TForm1::LoadAuctionList()
@@ -226,8 +227,7 @@ void TForm1::ShowAuctionTitles()
         ui.ComboBox1->addItem(QStr(gAuctionList.entries[static_cast<std::size_t>(i)].Title));
     if (gAuctionList.count > 0)
         ui.ComboBox1->setEditText(QStr(gAuctionList.entries[0].Title));
-    if (Form12)
-        Form12->ListChanged();
+    emit ListChanged();
 }
 
 void TForm1::SaveAuctionList()
@@ -253,13 +253,7 @@ void TForm1::BitBtn8Click()
         return;
     if (int entry = LookupTitle(text); entry >= 0)
         text = TrimText(gAuctionList.entries[static_cast<std::size_t>(entry)].Url);
-    // Only web addresses go to the browser: a list entry's address comes from
-    // a web page, and handing on anything else could open a local file or
-    // start a program.
-    QUrl url(QStr(text));
-    if (url.isValid() && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
-        && !url.host().isEmpty())
-        OpenUrl(url);
+    OpenWebAddress(QStr(text));
 }
 
 void TForm1::InternetI1Click()
@@ -273,6 +267,23 @@ void TForm1::InternetI1Click()
     copy.write(page.readAll());
     if (copy.commit())
         OpenUrl(QUrl::fromLocalFile(copy.fileName()));
+}
+
+// The main window's component, with the values stored with its design.
+void TForm1::WireTransfer()
+{
+    NMHTTP1 = new TNMHTTP(this);
+    NMHTTP1->TimeOut = 300000;
+    NMHTTP1->ReportLevel = 2;
+    auto* status = new TransferStatus(NMHTTP1, this, ui.StatusBar1);
+    connect(ui.BitBtn6, &QAbstractButton::clicked, status, &TransferStatus::AskCancel);
+}
+
+void TForm1::RunAuction(const std::string& address)
+{
+    ui.ComboBox1->setEditText(QStr(address));
+    raise();
+    RunAnalysis();
 }
 
 void TForm1::Timer1Timer()

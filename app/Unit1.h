@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <ctime>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "analysis/BidHistory.h"
@@ -50,6 +51,8 @@ public:
 
     // An analysis run is under way (the watch board waits for it).
     bool RunActive() const { return runActive_; }
+    // The entry box set to address and a run of it, with the window in front.
+    void RunAuction(const std::string& address);
 
     // From the close of the window on: a run still under way ends quietly.
     bool Closing() const { return closing_; }
@@ -57,6 +60,12 @@ public:
 signals:
     // A run is about to fetch: the watch board's read under way gives way.
     void RunStarting();
+    // A run read its page; it is recorded in the auction history.
+    void AuctionRead(const PageReading& reading, const std::string& address);
+    // The auction list was loaded or imported afresh.
+    void ListChanged();
+    // The window closes and the program ends: no read may be left waiting.
+    void WindowClosing();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -80,7 +89,7 @@ private:
     void WireCommands(); // app/Unit1.cpp: show, close, clear, open, clock, menu
     void WireResults();  // analysis/ResultsDisplay.cpp: table, chart, toggles, print
     void WireAnalysis(); // analysis/RunAnalysis.cpp: "ミレロ", "中止", title pick
-    void WireTransfer(); // net/TransferStatus.cpp: NMHTTP1 and its status texts
+    void WireTransfer(); // NMHTTP1 and its status texts
 
     bool shown_ = false;
     bool runActive_ = false; // analysis/RunAnalysis.cpp

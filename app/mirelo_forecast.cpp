@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "analysis/ForecastTool.h"
-#include "app/Registry.h"
+#include "app/ForecastTool.h"
+#include "base/Registry.h"
 #include "board/BoardTool.h"
 
 int main(int argc, char* argv[])

@@ -1,9 +1,9 @@
-#include "app/AuctionList.h"
+#include "base/AuctionList.h"
 
 #include <algorithm>
 
-#include "app/Registry.h"
-#include "app/Text.h"
+#include "base/Registry.h"
+#include "base/Text.h"
 
 AuctionList gAuctionList;
 

@@ -1,4 +1,4 @@
-#include "app/Exception.h"
+#include "base/Exception.h"
 
 #include <cstdint>
 

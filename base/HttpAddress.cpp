@@ -1,6 +1,6 @@
-#include "app/HttpAddress.h"
+#include "base/HttpAddress.h"
 
-#include "app/Text.h"
+#include "base/Text.h"
 
 namespace {
 constexpr std::string_view kHttp = "http://";

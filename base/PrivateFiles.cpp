@@ -1,4 +1,4 @@
-#include "app/PrivateFiles.h"
+#include "base/PrivateFiles.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "app/Registry.h"
+#include "base/Registry.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -8,9 +8,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/PrivateFiles.h"
-#include "app/SqliteDb.h"
-#include "app/Text.h"
+#include "base/PrivateFiles.h"
+#include "base/SqliteDb.h"
+#include "base/Text.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "app/SqliteDb.h"
+#include "base/SqliteDb.h"
 
 #include <filesystem>
 #include <sqlite3.h>
 
-#include "app/PrivateFiles.h"
+#include "base/PrivateFiles.h"
 
 namespace {
 

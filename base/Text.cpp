@@ -1,5 +1,6 @@
-#include "app/Text.h"
+#include "base/Text.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -84,6 +85,16 @@ std::string Convert(const char* to, const char* from, std::string_view in, bool 
     return out;
 }
 
+bool NamesUtf8OrAscii(std::string_view encoding)
+{
+    std::string name;
+    for (char c : encoding) {
+        if (c != '-' && c != '_')
+            name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return name.empty() || name == "utf8" || name == "ansix3.41968" || name == "ascii" || name == "usascii";
+}
+
 } // namespace
 
 std::string SjisFromUtf8(std::string_view utf8)
@@ -99,6 +110,15 @@ std::string Utf8FromSjis(std::string_view sjis)
 std::string Utf8To(std::string_view utf8, const char* encoding)
 {
     return Convert(encoding, "UTF-8", utf8, true);
+}
+
+std::string InEncoding(const std::string& utf8, const char* encoding)
+{
+    // The C locale's ASCII would turn every Japanese character into '?':
+    // without a chosen locale, UTF-8 is the better guess for the terminal.
+    if (!encoding || NamesUtf8OrAscii(encoding))
+        return utf8;
+    return Utf8To(utf8, encoding);
 }
 
 std::string_view SjisLiteral(std::u8string_view utf8)

@@ -22,6 +22,9 @@ std::string SjisFromUtf8(std::string_view utf8);
 std::string Utf8FromSjis(std::string_view sjis);
 // UTF-8 to another encoding iconv knows (a terminal's); the same '?' rule.
 std::string Utf8To(std::string_view utf8, const char* encoding);
+// UTF-8 text in the terminal's encoding (UTF-8 kept where the terminal
+// names plain ASCII, which would lose every Japanese character).
+std::string InEncoding(const std::string& utf8, const char* encoding);
 
 // A Shift_JIS literal converted once from its UTF-8 spelling in the source.
 // The result lives for the whole run, so the view stays valid.

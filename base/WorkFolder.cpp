@@ -1,6 +1,6 @@
-#include "app/WorkFolder.h"
+#include "base/WorkFolder.h"
 
-#include "app/PrivateFiles.h"
+#include "base/PrivateFiles.h"
 
 #include <cstdlib>
 #include <sys/stat.h>

@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <random>
 
-#include "app/Text.h"
+#include "base/Text.h"
 #include "ui/Application.h"
 #include "ui/PriceChart.h"
 #include "ui/Sjis.h"

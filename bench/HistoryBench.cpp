@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Text.h"
+#include "base/Text.h"
 #include "history/History.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <map>
 
-#include "app/Text.h"
+#include "base/Text.h"
 #include "history/History.h"
 #include "tests/history/TitleCorpus.h"
 

@@ -1,12 +1,12 @@
 #include "board/Board.h"
 
-#include <QLocale>
 #include <QString>
 #include <algorithm>
 #include <cctype>
 #include <unordered_map>
 
-#include "app/Text.h"
+#include "base/Text.h"
+#include "board/BoardText.h"
 
 std::optional<std::int64_t> BoardRow::EndTime() const
 {
@@ -220,27 +220,15 @@ void Board::Apply(BoardRow& row, const BoardReading& reading)
     }
 }
 
-namespace {
-
-QString Yen(std::int64_t value)
-{
-    return QLocale(QLocale::Japanese).toString(static_cast<qlonglong>(value)) + QString::fromUtf8("円");
-}
-
-std::string TitleUtf8(const BoardRow& row)
-{
-    return Utf8FromSjis(row.title);
-}
-
-} // namespace
-
 std::vector<BoardAlert> Board::DueAlerts(std::int64_t now)
 {
     std::vector<BoardAlert> alerts;
     // Texts are made only for an alert that fires: this runs every second over every row.
-    auto once = [&](std::size_t i, AlertEvent event, const char* summary, const auto& body) {
-        if (alerted_.insert({rows_[i].key, event}).second)
-            alerts.push_back({event, i, summary + TitleUtf8(rows_[i]), body().toStdString()});
+    auto once = [&](std::size_t i, AlertEvent event) {
+        if (alerted_.insert({rows_[i].key, event}).second) {
+            const auto [summary, body] = AlertTexts(rows_[i], event, now);
+            alerts.push_back({event, i, summary, body});
+        }
     };
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         const BoardRow& row = rows_[i];
@@ -248,30 +236,13 @@ std::vector<BoardAlert> Board::DueAlerts(std::int64_t now)
             continue;
         const std::optional<std::int64_t> end = row.EndTime();
         if (end && *end > now && *end - now <= std::int64_t{settings_.alertMinutes} * 60)
-            once(i, AlertEvent::EndingSoon, "まもなく終了: ", [&] {
-                return QString::fromUtf8("あと %1 分で終了します。現在 %2").arg((*end - now + 59) / 60).arg(Yen(*row.Price()));
-            });
+            once(i, AlertEvent::EndingSoon);
         if (row.OverLimit())
-            once(i, AlertEvent::PriceOverLimit, "上限を超えました: ", [&] {
-                return QString::fromUtf8("現在の価格 %1 が上限 %2 を超えました。").arg(Yen(*row.Price()), Yen(*row.limit));
-            });
-        if (!row.done && row.ForecastOverLimit()) {
-            const std::int64_t forecast =
-                row.last->marketForecast.value_or(row.last->prediction ? row.last->prediction->forecast : 0);
-            once(i, AlertEvent::ForecastOverLimit, "予測が上限を超えました: ", [&] {
-                return QString::fromUtf8("相場を加味した予測 %1 が上限 %2 を超えました。").arg(Yen(forecast), Yen(*row.limit));
-            });
-        }
-        if (row.done && row.seenRunning) {
-            once(i, AlertEvent::Ended, "終了: ", [&] {
-                if (!row.last->auction.HasBids())
-                    return QString::fromUtf8("入札なしで終了しました。");
-                QString body = QString::fromUtf8("落札価格 %1").arg(Yen(*row.Price()));
-                if (row.last->halfTimeForecast)
-                    body += QString::fromUtf8("（中間の予測 %1）").arg(Yen(*row.last->halfTimeForecast));
-                return body;
-            });
-        }
+            once(i, AlertEvent::PriceOverLimit);
+        if (!row.done && row.ForecastOverLimit())
+            once(i, AlertEvent::ForecastOverLimit);
+        if (row.done && row.seenRunning)
+            once(i, AlertEvent::Ended);
     }
     return alerts;
 }

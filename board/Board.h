@@ -15,7 +15,7 @@
 
 #include "analysis/Auction.h"
 #include "analysis/Prediction.h"
-#include "app/AuctionList.h"
+#include "base/AuctionList.h"
 #include "board/Schedule.h"
 
 enum class RowState { Waiting, Reading, Error, Ended };

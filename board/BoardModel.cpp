@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "analysis/Prediction.h"
-#include "app/Text.h"
+#include "base/Text.h"
 #include "board/BoardText.h"
 
 namespace {
@@ -19,7 +19,7 @@ QString U(const char* utf8)
 
 QString Yen(std::optional<std::int64_t> value)
 {
-    return value ? YenText(*value, QLocale()) : QString();
+    return value ? BoardYen(*value) : QString();
 }
 
 QString DateTime(std::int64_t time, const char* format)

@@ -3,8 +3,8 @@
 #include <exception>
 
 #include "analysis/AuctionTarget.h"
-#include "app/RequestSetup.h"
-#include "app/Text.h"
+#include "net/RequestSetup.h"
+#include "base/Text.h"
 #include "history/History.h"
 #include "net/NMHTTP.h"
 

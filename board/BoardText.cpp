@@ -1,8 +1,50 @@
 #include "board/BoardText.h"
 
+#include <QLocale>
 #include <algorithm>
 
-#include "app/Text.h"
+#include "analysis/Prediction.h"
+#include "base/Text.h"
+
+QString BoardYen(std::int64_t value)
+{
+    return YenText(value, QLocale());
+}
+
+std::pair<std::string, std::string> AlertTexts(const BoardRow& row, AlertEvent event, std::int64_t now)
+{
+    const std::string title = Utf8FromSjis(row.title);
+    switch (event) {
+    case AlertEvent::EndingSoon: {
+        const std::int64_t left = row.EndTime().value_or(now) - now;
+        return {"まもなく終了: " + title, QString::fromUtf8("あと %1 分で終了します。現在 %2")
+                                              .arg((left + 59) / 60)
+                                              .arg(BoardYen(row.Price().value_or(0)))
+                                              .toStdString()};
+    }
+    case AlertEvent::PriceOverLimit:
+        return {"上限を超えました: " + title, QString::fromUtf8("現在の価格 %1 が上限 %2 を超えました。")
+                                                   .arg(BoardYen(row.Price().value_or(0)), BoardYen(row.limit.value_or(0)))
+                                                   .toStdString()};
+    case AlertEvent::ForecastOverLimit: {
+        const std::int64_t forecast = row.last ? row.last->marketForecast.value_or(
+                                                     row.last->prediction ? row.last->prediction->forecast : 0)
+                                               : 0;
+        return {"予測が上限を超えました: " + title, QString::fromUtf8("相場を加味した予測 %1 が上限 %2 を超えました。")
+                                                         .arg(BoardYen(forecast), BoardYen(row.limit.value_or(0)))
+                                                         .toStdString()};
+    }
+    case AlertEvent::Ended: {
+        if (!row.last || !row.last->auction.HasBids())
+            return {"終了: " + title, "入札なしで終了しました。"};
+        QString body = QString::fromUtf8("落札価格 %1").arg(BoardYen(row.Price().value_or(0)));
+        if (row.last->halfTimeForecast)
+            body += QString::fromUtf8("（中間の予測 %1）").arg(BoardYen(*row.last->halfTimeForecast));
+        return {"終了: " + title, body.toStdString()};
+    }
+    }
+    return {};
+}
 
 QString TimeLeftText(std::int64_t left)
 {

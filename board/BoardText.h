@@ -4,8 +4,16 @@
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <utility>
 
 #include "board/Board.h"
+
+// A price as every text of the board writes it: "¥12,345".
+QString BoardYen(std::int64_t value);
+
+// The notification's summary and body (UTF-8) of an alert of row.
+std::pair<std::string, std::string> AlertTexts(const BoardRow& row, AlertEvent event, std::int64_t now);
 
 // "あと 2日 03時間", "あと 5時間 07分", "あと 04分 12秒", or "終了" at and after the end.
 QString TimeLeftText(std::int64_t secondsLeft);

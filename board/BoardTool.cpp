@@ -9,10 +9,9 @@
 #include <QTimer>
 #include <ostream>
 
-#include "analysis/ForecastTool.h"
 #include "analysis/Prediction.h"
-#include "app/AuctionList.h"
-#include "app/Text.h"
+#include "base/AuctionList.h"
+#include "base/Text.h"
 #include "board/BoardReader.h"
 #include "board/BoardText.h"
 
@@ -65,10 +64,10 @@ int RunBoardTool(const std::vector<std::string>& args, std::ostream& out, std::o
         } else if (arg == "--record") {
             record = true;
         } else if (arg == "--tendency" && i + 1 < args.size()) {
-            const std::string& v = args[++i];
-            keiko = v == "low" ? 0 : v == "middle" ? 1 : v == "high" ? 2 : -1;
-            if (*keiko < 0) {
-                err << "mirelo-forecast: --tendency is low, middle or high, not \"" << v << "\"\n" << kUsage;
+            std::string error;
+            keiko = TendencyFromName(args[++i], error);
+            if (!keiko) {
+                err << "mirelo-forecast: " << error << '\n' << kUsage;
                 return 2;
             }
         } else {

@@ -7,9 +7,8 @@
 #include <algorithm>
 
 #include "analysis/Prediction.h"
-#include "app/AuctionList.h"
-#include "app/Text.h"
-#include "app/Unit1.h"
+#include "base/AuctionList.h"
+#include "base/Text.h"
 #include "board/BoardModel.h"
 #include "ui/Browser.h"
 #include "ui/Sjis.h"
@@ -36,8 +35,6 @@ TForm12::TForm12(QWidget* parent)
                    | Qt::WindowCloseButtonHint);
     setModal(false);
     SetOuterSize(this, QSize(1250, 600));
-    if (Form1)
-        connect(Form1, &TForm1::RunStarting, this, &TForm12::RunStarting);
 
     model_ = new BoardModel(board_, [this] { return static_cast<std::int64_t>(clock_()); }, this);
     model_->OnLimit = [this](int row, std::optional<std::int64_t> limit) { SetLimit(row, limit); };
@@ -168,6 +165,11 @@ void TForm12::Stop()
         reader_->Cancel();
 }
 
+bool TForm12::CanRun() const
+{
+    return host_.run && !(host_.runActive && host_.runActive());
+}
+
 bool TForm12::Refreshing() const
 {
     return !stopped_ && (isVisible() || board_.Settings().refreshWhileClosed);
@@ -190,7 +192,7 @@ void TForm12::Pump()
     if (!Refreshing() || board_.Busy())
         return;
     const std::time_t now = clock_();
-    const bool runActive = Form1 && Form1->RunActive();
+    const bool runActive = host_.runActive && host_.runActive();
     const std::optional<std::size_t> next = board_.NextToRead(now, runActive);
     if (!next) {
         // The run ends on its own; look again shortly.
@@ -265,24 +267,18 @@ void TForm12::OpenInRun(int row)
 {
     if (row < 0 || static_cast<std::size_t>(row) >= board_.Rows().size())
         return;
-    if (!Form1 || Form1->RunActive()) {
+    if (!CanRun()) {
         OpenInBrowser(row);
         return;
     }
-    Form1->ui.ComboBox1->setEditText(QStr(board_.Rows()[static_cast<std::size_t>(row)].url));
-    Form1->raise();
-    Form1->RunAnalysis();
+    host_.run(board_.Rows()[static_cast<std::size_t>(row)].url);
 }
 
 void TForm12::OpenInBrowser(int row)
 {
     if (row < 0 || static_cast<std::size_t>(row) >= board_.Rows().size())
         return;
-    // Web addresses only, as the main window's browser button.
-    const QUrl url(QString::fromStdString(Utf8FromSjis(board_.Rows()[static_cast<std::size_t>(row)].url)).trimmed());
-    if (url.isValid() && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
-        && !url.host().isEmpty())
-        OpenUrl(url);
+    OpenWebAddress(QString::fromStdString(Utf8FromSjis(board_.Rows()[static_cast<std::size_t>(row)].url)));
 }
 
 void TForm12::ContextMenu(const QPoint& at)
@@ -292,7 +288,7 @@ void TForm12::ContextMenu(const QPoint& at)
         return;
     QMenu menu(this);
     QAction* run = menu.addAction(U("ミレロで予測(&R)"));
-    run->setEnabled(Form1 && !Form1->RunActive());
+    run->setEnabled(CanRun());
     QAction* browser = menu.addAction(U("ブラウザで開く(&B)"));
     QAction* chosen = menu.exec(ui.TableView1->viewport()->mapToGlobal(at));
     if (chosen == run)

@@ -5,6 +5,8 @@
 
 #include <QTimer>
 #include <ctime>
+#include <functional>
+#include <string>
 #include <memory>
 
 #include "board/Board.h"
@@ -16,6 +18,13 @@
 class BoardModel;
 class QSortFilterProxyModel;
 
+// What the board needs of the main window, and no more: whether its run is
+// under way (the board then starts nothing), and a run of one auction there.
+struct RunHost {
+    std::function<bool()> runActive;
+    std::function<void(const std::string& url)> run;
+};
+
 class TForm12 : public TFormBase {
     Q_OBJECT
 public:
@@ -23,6 +32,8 @@ public:
     ~TForm12() override;
 
     Ui::TForm12 ui;
+
+    void SetRunHost(RunHost host) { host_ = std::move(host); }
 
     // The rows follow the saved list (after a load or an import).
     void ListChanged();
@@ -45,6 +56,7 @@ protected:
 
 private:
     bool Refreshing() const;
+    bool CanRun() const;
     void SchedulePump();
     void Tick();
     void ReadSettings();
@@ -56,6 +68,7 @@ private:
     void ShowStatus(const QString& text);
     void ContextMenu(const QPoint& at);
 
+    RunHost host_;
     Board board_;
     std::unique_ptr<BoardReader> reader_;
     std::unique_ptr<Notifier> notifier_;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/Registry.h"
+#include "base/Registry.h"
 
 namespace {
 

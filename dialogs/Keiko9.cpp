@@ -1,6 +1,6 @@
 #include "dialogs/Keiko9.h"
 
-#include "app/Registry.h"
+#include "base/Registry.h"
 #include "ui/Dialogs.h"
 
 TForm9* Form9 = nullptr;

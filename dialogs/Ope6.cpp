@@ -3,7 +3,7 @@
 #include <array>
 #include <utility>
 
-#include "app/Registry.h"
+#include "base/Registry.h"
 #include "ui/Dialogs.h"
 
 TForm6* Form6 = nullptr;

@@ -1,6 +1,6 @@
 #include "dialogs/Unit4.h"
 
-#include "app/Registry.h"
+#include "base/Registry.h"
 #include "ui/Dialogs.h"
 #include "ui/Sjis.h"
 

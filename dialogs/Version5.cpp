@@ -1,6 +1,6 @@
 #include "dialogs/Version5.h"
 
-#include "app/Version.h"
+#include "base/Version.h"
 #include "ui/Dialogs.h"
 #include "ui/Sjis.h"
 

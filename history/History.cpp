@@ -9,9 +9,9 @@
 #include <sqlite3.h>
 
 #include "analysis/Forecast.h"
-#include "app/PrivateFiles.h"
-#include "app/Registry.h"
-#include "app/SqliteDb.h"
+#include "base/PrivateFiles.h"
+#include "base/Registry.h"
+#include "base/SqliteDb.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <span>
 
 #include "analysis/Forecast.h"
-#include "app/Text.h"
+#include "base/Text.h"
 #include "history/TitleWords.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <cmath>
 
 #include "analysis/Prediction.h"
-#include "app/Registry.h"
-#include "app/Text.h"
+#include "base/Registry.h"
+#include "base/Text.h"
 #include "history/History.h"
 #include "ui/Browser.h"
 #include "ui/Dialogs.h"

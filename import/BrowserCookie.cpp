@@ -13,7 +13,7 @@
 #include <sqlite3.h>
 #include <vector>
 
-#include "app/Text.h"
+#include "base/Text.h"
 
 namespace fs = std::filesystem;
 

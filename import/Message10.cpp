@@ -3,7 +3,7 @@
 #include <QKeyEvent>
 #include <cstdint>
 
-#include "app/Registry.h"
+#include "base/Registry.h"
 #include "ui/Dialogs.h"
 
 TForm10* Form10 = nullptr;

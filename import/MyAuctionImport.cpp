@@ -3,8 +3,8 @@
 #include <array>
 
 #include "analysis/Endpoints.h"
-#include "app/Registry.h"
-#include "app/Text.h"
+#include "base/Registry.h"
+#include "base/Text.h"
 
 const MyAuctionListChoice& ChoiceOf(MyAuctionList list)
 {

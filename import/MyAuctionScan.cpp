@@ -4,7 +4,7 @@
 
 #include "analysis/PageLines.h"
 #include "analysis/PageMarkers.h"
-#include "app/Text.h"
+#include "base/Text.h"
 
 MyAuctionLinks gMyAuctionLinks;
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/AuctionList.h"
+#include "base/AuctionList.h"
 
 // The links of the user's lists as the top page gives them. Empty at start and
 // never cleared: a link a scan does not find keeps what an earlier scan found.

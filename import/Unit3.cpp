@@ -5,11 +5,10 @@
 #include <optional>
 #include <utility>
 
-#include "app/HttpAddress.h"
-#include "app/Registry.h"
-#include "app/RequestSetup.h"
-#include "app/Text.h"
-#include "app/Unit1.h"
+#include "base/HttpAddress.h"
+#include "base/Registry.h"
+#include "net/RequestSetup.h"
+#include "base/Text.h"
 #include "dialogs/Unit2.h"
 #include "import/BrowserCookie.h"
 #include "import/Message10.h"
@@ -64,11 +63,6 @@ TForm3::TForm3(QWidget* parent) : TFormBase(parent, FormPosition::MainFormCenter
     NMHTTP1->ReportLevel = 2;
     status_ = new TransferStatus(NMHTTP1, this, ui.StatusBar1, ui.BitBtn1, ui.BitBtn6);
 
-    // Once this window has closed and any analysis still waiting for its page has ended.
-    FollowUpRun = [] {
-        if (Form1)
-            Form1->QueueRunAnalysis();
-    };
     connect(ui.BitBtn1, &QPushButton::clicked, this, &TForm3::BitBtn1Click);
     connect(ui.BitBtn6, &QPushButton::clicked, status_, &TransferStatus::AskCancel);
     connect(ui.BitBtn2, &QPushButton::clicked, this, &QWidget::close);
@@ -120,7 +114,7 @@ void TForm3::ImportRun()
     ParseMyAuctionTop(topPage.Path(), AppendDebugLog);
 
     const MyAuctionListChoice& choice = ChoiceOf(ChosenList());
-    Form1->setWindowTitle(QStr(std::string(SJ("ミレロくん")) + std::string(choice.captionSuffix)));
+    emit ListChosen(QStr(std::string(SJ("ミレロくん")) + std::string(choice.captionSuffix)));
 
     const std::optional<HttpAddress> list = SplitHttpAddress(gMyAuctionLinks.*choice.link);
     if (!list) {
@@ -165,11 +159,11 @@ bool TForm3::Fetch(const HttpAddress& address, WorkFile& file)
 void TForm3::ShowImported()
 {
     if (gAuctionList.count == 0) {
-        Form1->ui.ComboBox1->clear(); // the text too
+        emit ListImported();
         MessageBox(this, WithCookieAdvice(SJ("１件も取得できませんでした。"), SJ("実際にはあるという場合の原因として、")),
                    SJ("確認メッセージ"), MB_OK | MB_ICONWARNING);
         return;
     }
-    Form1->ShowAuctionTitles();
+    emit ListImported();
     Tell(this, std::to_string(gAuctionList.count) + std::string(SJ(" 件、取得できました。")));
 }

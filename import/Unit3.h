@@ -22,7 +22,8 @@ public:
     Ui::TForm3 ui;
     TNMHTTP* NMHTTP1 = nullptr;
 
-    // Starts the analysis of the first imported entry: the main window's run.
+    // Starts the analysis of the first imported entry: the main window's run,
+    // once this window has closed and any analysis waiting for its page has ended.
     std::function<void()> FollowUpRun;
 
     // One import run, from the consent to the closing of the window.
@@ -30,6 +31,12 @@ public:
 
     // Closing the window: during a run, the question of "中止".
     void reject() override;
+
+signals:
+    // The main window's caption for the chosen list, as soon as it is known.
+    void ListChosen(const QString& caption);
+    // The auction list was filled afresh (perhaps with nothing).
+    void ListImported();
 
 private:
     void ImportRun();

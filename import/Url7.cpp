@@ -1,7 +1,7 @@
 #include "import/Url7.h"
 
 #include "analysis/Endpoints.h"
-#include "app/Registry.h"
+#include "base/Registry.h"
 #include "import/MyAuctionImport.h"
 #include "ui/Dialogs.h"
 #include "ui/Sjis.h"

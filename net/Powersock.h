@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Exception.h"
+#include "base/Exception.h"
 
 class QSocketNotifier;
 class QTimer;

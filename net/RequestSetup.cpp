@@ -1,4 +1,4 @@
-#include "app/RequestSetup.h"
+#include "net/RequestSetup.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -12,8 +12,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/Exception.h"
-#include "app/Registry.h"
+#include "base/Exception.h"
+#include "base/Registry.h"
 #include "net/NMHTTP.h"
 
 namespace fs = std::filesystem;

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "app/HttpAddress.h"
+#include "base/HttpAddress.h"
 
 class QTemporaryFile;
 class TNMHTTP;

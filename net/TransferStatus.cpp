@@ -3,8 +3,7 @@
 #include <QAbstractButton>
 #include <string>
 
-#include "app/Text.h"
-#include "app/Unit1.h"
+#include "base/Text.h"
 #include "ui/Dialogs.h"
 #include "ui/StatusBar.h"
 
@@ -97,14 +96,4 @@ bool TransferStatus::AskCancel()
         return false;
     http_->Cancel();
     return true;
-}
-
-// The main window's component, with the values stored with its design.
-void TForm1::WireTransfer()
-{
-    NMHTTP1 = new TNMHTTP(this);
-    NMHTTP1->TimeOut = 300000;
-    NMHTTP1->ReportLevel = 2;
-    auto* status = new TransferStatus(NMHTTP1, this, ui.StatusBar1);
-    connect(ui.BitBtn6, &QAbstractButton::clicked, status, &TransferStatus::AskCancel);
 }

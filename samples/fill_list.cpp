@@ -8,9 +8,9 @@
 #include <iostream>
 #include <string>
 
-#include "app/AuctionList.h"
-#include "app/Registry.h"
-#include "app/Text.h"
+#include "base/AuctionList.h"
+#include "base/Registry.h"
+#include "base/Text.h"
 
 int main(int argc, char** argv)
 {

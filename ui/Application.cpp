@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <exception>
 
-#include "app/Text.h"
+#include "base/Text.h"
 #include "ui/Dialogs.h"
 
 namespace {

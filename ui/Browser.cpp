@@ -18,6 +18,16 @@ void OpenUrl(const QUrl& url)
         QDesktopServices::openUrl(url);
 }
 
+bool OpenWebAddress(const QString& address)
+{
+    const QUrl url(address.trimmed());
+    if (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
+        || url.host().isEmpty())
+        return false;
+    OpenUrl(url);
+    return true;
+}
+
 void SetUrlOpener(std::function<void(const QUrl&)> opener)
 {
     Opener() = std::move(opener);

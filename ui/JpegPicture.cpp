@@ -7,8 +7,8 @@
 #include <memory>
 #include <turbojpeg.h>
 
-#include "app/Exception.h"
-#include "app/Text.h"
+#include "base/Exception.h"
+#include "base/Text.h"
 
 namespace {
 

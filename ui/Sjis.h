@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/Text.h"
+#include "base/Text.h"
 
 inline QString QStr(std::string_view sjis)
 {

@@ -3,7 +3,7 @@
 #include "analysis/BidHistory.h"
 #include "analysis/Forecast.h"
 #include "analysis/Prediction.h"
-#include "app/Text.h"
+#include "base/Text.h"
 #include "tests/analysis/PageFixtures.h"
 
 namespace {

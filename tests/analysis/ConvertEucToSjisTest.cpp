@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "analysis/ConvertEucToSjis.h"
-#include "app/Text.h"
+#include "base/Text.h"
 #include "tests/analysis/PageFixtures.h"
 
 TEST(ConvertEucToSjisTest, MatchesCodePage932ForEveryJisX0208Character)

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Text.h"
+#include "base/Text.h"
 #include "tests/net/ScriptServer.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include "analysis/Forecast.h"
 #include "analysis/Prediction.h"
-#include "app/Text.h"
+#include "base/Text.h"
 #include "tests/analysis/PageFixtures.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include "analysis/PageDate.h"
 #include "analysis/PageLines.h"
-#include "app/Text.h"
+#include "base/Text.h"
 #include "tests/analysis/PageFixtures.h"
 
 namespace {

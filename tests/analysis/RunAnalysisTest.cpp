@@ -15,11 +15,11 @@
 #include <unistd.h>
 
 #include "analysis/AuctionTarget.h"
-#include "analysis/ForecastTool.h"
-#include "app/AuctionList.h"
+#include "app/ForecastTool.h"
+#include "base/AuctionList.h"
 #include "history/History.h"
 #include "tests/analysis/PageFixtures.h"
-#include "tests/app/ChildProcess.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/net/NetSupport.h"
 #include "tests/analysis/FakeService.h"
 #include "tests/net/ScriptServer.h"

@@ -7,7 +7,7 @@
 #include <set>
 #include <sstream>
 
-#include "analysis/ForecastTool.h"
+#include "app/ForecastTool.h"
 #include "analysis/Prediction.h"
 #include "history/History.h"
 #include "tests/analysis/PageFixtures.h"

@@ -10,8 +10,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "app/AuctionList.h"
-#include "app/Clock.h"
+#include "base/AuctionList.h"
+#include "base/Clock.h"
 #include "dialogs/Keiko9.h"
 #include "dialogs/Ope6.h"
 #include "dialogs/Unit2.h"

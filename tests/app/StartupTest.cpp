@@ -16,7 +16,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "app/Exception.h"
+#include "base/Exception.h"
 #include "dialogs/Keiko9.h"
 #include "dialogs/Ope6.h"
 #include "dialogs/Unit2.h"

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 #include <thread>
 
-#include "app/AuctionList.h"
-#include "app/Text.h"
-#include "tests/app/ChildProcess.h"
+#include "base/AuctionList.h"
+#include "base/Text.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/StoredSettings.h"
 
 namespace {

@@ -2,10 +2,10 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "app/Registry.h"
-#include "app/Text.h"
+#include "base/Registry.h"
+#include "base/Text.h"
 #include "history/History.h"
-#include "tests/app/ChildProcess.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/Sandbox.h"
 #include "tests/support/StoredSettings.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/Exception.h"
-#include "app/Text.h"
+#include "base/Exception.h"
+#include "base/Text.h"
 
 TEST(TextTest, FitNeverSplitsADoubleByteCharacter)
 {

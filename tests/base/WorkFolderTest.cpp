@@ -2,8 +2,8 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "app/WorkFolder.h"
-#include "tests/app/ChildProcess.h"
+#include "base/WorkFolder.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/Sandbox.h"
 
 namespace fs = std::filesystem;

@@ -2,8 +2,8 @@
 // what a read changes, alerts once per event, limits kept with the list.
 #include <gtest/gtest.h>
 
-#include "app/AuctionList.h"
-#include "app/Text.h"
+#include "base/AuctionList.h"
+#include "base/Text.h"
 #include "board/Board.h"
 #include "board/BoardText.h"
 #include "tests/support/StoredSettings.h"

@@ -4,7 +4,7 @@
 
 #include <QSortFilterProxyModel>
 
-#include "app/AuctionList.h"
+#include "base/AuctionList.h"
 #include "board/BoardModel.h"
 #include "board/Kanshi12.h"
 #include "tests/support/FormsFixture.h"

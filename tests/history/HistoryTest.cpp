@@ -2,11 +2,11 @@
 #include <gtest/gtest.h>
 #include <tuple>
 
-#include "app/SqliteDb.h"
-#include "app/Text.h"
+#include "base/SqliteDb.h"
+#include "base/Text.h"
 #include <sqlite3.h>
 #include "history/History.h"
-#include "tests/app/ChildProcess.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/history/TitleCorpus.h"
 #include "tests/support/Sandbox.h"
 

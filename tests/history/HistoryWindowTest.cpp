@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "analysis/Prediction.h"
-#include "app/Text.h"
+#include "base/Text.h"
 #include "history/History.h"
 #include "history/Rireki11.h"
 #include "tests/analysis/PageFixtures.h"

@@ -5,7 +5,7 @@
 #include <map>
 #include <random>
 
-#include "app/Text.h"
+#include "base/Text.h"
 #include "history/History.h"
 
 namespace {

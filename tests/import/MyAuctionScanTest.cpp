@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/Text.h"
+#include "base/Text.h"
 #include "import/MyAuctionScan.h"
 #include "tests/analysis/PageFixtures.h"
 

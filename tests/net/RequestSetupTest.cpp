@@ -5,10 +5,10 @@
 #include <set>
 #include <thread>
 
-#include "app/Exception.h"
-#include "app/RequestSetup.h"
+#include "base/Exception.h"
+#include "net/RequestSetup.h"
 #include "net/NMHTTP.h"
-#include "tests/app/ChildProcess.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/net/ScriptServer.h"
 #include "tests/support/Sandbox.h"
 #include "tests/support/StoredSettings.h"

@@ -6,7 +6,7 @@
 #include <deque>
 #include <memory>
 
-#include "app/Text.h"
+#include "base/Text.h"
 
 namespace boxes {
 namespace {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/Forms.h"
-#include "app/Text.h"
+#include "base/Text.h"
 #include "app/Unit1.h"
 #include "ui/Application.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/Registry.h"
+#include "base/Registry.h"
 
 namespace stored {
 

@@ -7,7 +7,7 @@
 #include <turbojpeg.h>
 #include <vector>
 
-#include "app/Exception.h"
+#include "base/Exception.h"
 #include "tests/support/Sandbox.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
-#include "app/Text.h"
+#include "base/Text.h"
 #include "tests/support/Boxes.h"
 #include "ui/PriceChart.h"
 #include "ui/Sjis.h"
