@@ -14,11 +14,11 @@
 #include <unistd.h>
 
 #include "analysis/AuctionTarget.h"
-#include "base/Registry.h"
-#include "net/RequestSetup.h"
-#include "base/Text.h"
 #include "app/Unit1.h"
+#include "base/Registry.h"
+#include "base/Text.h"
 #include "net/NMHTTP.h"
+#include "net/RequestSetup.h"
 #include "ui/Dialogs.h"
 #include "ui/JpegPicture.h"
 #include "ui/Sjis.h"

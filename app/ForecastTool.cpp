@@ -18,10 +18,10 @@
 #include "analysis/BidHistory.h"
 #include "analysis/Prediction.h"
 #include "base/HttpAddress.h"
-#include "net/RequestSetup.h"
 #include "base/Text.h"
 #include "history/History.h"
 #include "net/NMHTTP.h"
+#include "net/RequestSetup.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 #include <QIcon>
 
 #include "app/Forms.h"
-#include "base/Registry.h"
-#include "net/RequestSetup.h"
-#include "base/Text.h"
 #include "app/Unit1.h"
+#include "base/Registry.h"
+#include "base/Text.h"
 #include "base/WorkFolder.h"
+#include "net/RequestSetup.h"
 #include "ui/Application.h"
 
 int main(int argc, char* argv[])

@@ -3,10 +3,10 @@
 #include <exception>
 
 #include "analysis/AuctionTarget.h"
-#include "net/RequestSetup.h"
 #include "base/Text.h"
 #include "history/History.h"
 #include "net/NMHTTP.h"
+#include "net/RequestSetup.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 
 #include "base/HttpAddress.h"
 #include "base/Registry.h"
-#include "net/RequestSetup.h"
 #include "base/Text.h"
 #include "dialogs/Unit2.h"
 #include "import/BrowserCookie.h"
 #include "import/Message10.h"
 #include "net/NMHTTP.h"
+#include "net/RequestSetup.h"
 #include "net/TransferStatus.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"

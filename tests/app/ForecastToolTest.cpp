@@ -7,8 +7,8 @@
 #include <set>
 #include <sstream>
 
-#include "app/ForecastTool.h"
 #include "analysis/Prediction.h"
+#include "app/ForecastTool.h"
 #include "history/History.h"
 #include "tests/analysis/PageFixtures.h"
 #include "tests/support/Sandbox.h"

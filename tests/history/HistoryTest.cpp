@@ -6,8 +6,8 @@
 #include "base/Text.h"
 #include <sqlite3.h>
 #include "history/History.h"
-#include "tests/support/ChildProcess.h"
 #include "tests/history/TitleCorpus.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/Sandbox.h"
 
 namespace fs = std::filesystem;

@@ -6,10 +6,10 @@
 #include <thread>
 
 #include "base/Exception.h"
-#include "net/RequestSetup.h"
 #include "net/NMHTTP.h"
-#include "tests/support/ChildProcess.h"
+#include "net/RequestSetup.h"
 #include "tests/net/ScriptServer.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/Sandbox.h"
 #include "tests/support/StoredSettings.h"
 

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "app/Forms.h"
-#include "base/Text.h"
 #include "app/Unit1.h"
+#include "base/Text.h"
 #include "ui/Application.h"
 
 class FormsTest : public testing::Test {
