@@ -86,10 +86,10 @@ public:
     bool Record(const AuctionRecord& record, const BidLog& log, const std::optional<Prediction>& prediction,
                 int keiko, std::string_view address, std::time_t now);
 
-    // Ended auctions with a closing price, other than excludeAuctionId, at
-    // least kSimilarityThreshold similar to the title: most similar first,
-    // the latest ended first among equals. Only Comparable titles count; the
-    // similarity weighs each shared trigram by its rarity in the history.
+    // Ended auctions with a closing price, other than excludeAuctionId,
+    // Alike the title: most similar first, the latest ended first among
+    // equals. The similarity weighs each shared trigram by its rarity in the
+    // history.
     std::vector<SimilarAuction> Similar(std::string_view title, std::string_view excludeAuctionId = {},
                                         std::size_t limit = kMarketMaxCount) const;
 
