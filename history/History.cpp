@@ -530,14 +530,15 @@ std::vector<SimilarAuction> History::Similar(std::string_view title, std::string
                 const std::vector<std::string> grams = TitleTrigrams(candidateKey);
                 a.similarity = TrigramSimilarity(query.grams, queryWeights, grams, weightsOf(grams));
                 // The trigrams first where they decide: reading a title's model costs more.
-                if (query.model.codes.empty() && a.similarity < kSimilarityThreshold)
+                if ((query.model.codes.empty() || query.kind == TitleKind::Accessory)
+                    && a.similarity < kSimilarityThreshold)
                     continue;
                 if (!Alike(query, ReadTitle(a.title), a.similarity))
                     continue;
-                a.sameModel = !query.model.codes.empty();
+                a.sameModel = !query.model.codes.empty() && query.kind != TitleKind::Accessory;
             } else {
                 a.similarity = 1.0;
-                a.sameModel = !query.model.codes.empty();
+                a.sameModel = !query.model.codes.empty() && query.kind != TitleKind::Accessory;
             }
             a.address = q.ColumnBytes(2);
             a.closingPrice = q.ColumnInt64(3);

@@ -477,7 +477,9 @@ bool Alike(const TitleFacts& a, const TitleFacts& b, double similarity)
 {
     if (!Comparable(a, b))
         return false;
-    if (!a.model.codes.empty() && !b.model.codes.empty())
+    // An accessory's code names what it fits, not what it is: a box and a
+    // battery for the D70 are told apart by their words.
+    if (!a.model.codes.empty() && !b.model.codes.empty() && a.kind != TitleKind::Accessory)
         return SameSort(a, b);
     return similarity >= kSimilarityThreshold;
 }

@@ -80,7 +80,8 @@ bool SameSort(const TitleFacts& a, const TitleFacts& b);
 // name a model code and agree in every class of model token are alike
 // whatever dressing surrounds them, if they are the same sort of thing: the
 // model is the evidence, and similarity only orders them. Titles without a
-// code are alike when their similarity reaches kSimilarityThreshold.
+// code, and accessories, are alike when their similarity reaches
+// kSimilarityThreshold.
 bool Alike(const TitleFacts& a, const TitleFacts& b, double similarity);
 
 // The weight of a trigram held by docs of the history's titles: the rarer,

@@ -69,6 +69,11 @@ const FoldWord kFoldWords[] = {
     {"ゲームボーイライト", "gameboy light", false},
     {"ゲームボーイ", "gameboy", false},
     {"ネヴァーフル", "neverfull", false},
+    {"ステラ", "stella", false},
+    {"ツインパワー", "twinpower", false},
+    {"ヌプシ", "nuptse", false},
+    {"バルトロ", "baltro", false},
+    {"マウンテンライト", "mountainlight", false},
     {"ネバーフル", "neverfull", false},
     // A series number run into the model: 5D3 is the 5D Mark III.
     {"5d2", "5d ii", false},
@@ -85,6 +90,8 @@ const char* const kVariantWords[] = {
     "pro", "max", "mini", "lite", "plus", "air", "se", "ultra", "oled", "ll", "xl", "new", "slim", "digitaledition",
     // The lines named in katakana above.
     "color", "pocket", "advance", "advancesp", "light",
+    // Lines of one maker that share sizes: ステラ 2500S is no ツインパワー 2500S.
+    "stella", "twinpower", "nuptse", "baltro", "mountainlight",
 };
 
 // Louis Vuitton's bag sizes; only as a word of their own, never 50mm.
