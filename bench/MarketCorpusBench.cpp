@@ -4,7 +4,8 @@
 //
 //   bench_market_corpus [ended auctions] [running auctions] [--wrong N] [--titles FILE]
 //
-// --wrong N also prints N comparables of another model or kind, for tuning.
+// --wrong N also prints N comparables of another model or kind, for tuning,
+// and the running auctions given no market price.
 // The same figures follow for the hand-written titles of FILE (the tests'
 // titles/sellers.tsv unless told), which the corpus's generator never saw.
 #include <QTemporaryDir>
@@ -47,6 +48,7 @@ void PrintWrong(const History& history, const std::vector<CorpusAuction>& record
             break;
         const std::optional<MarketPrice> market = history.Market(SjisFromUtf8(q.title), q.id);
         if (!market) {
+            std::printf("none  %s  [%s]\n", q.title.c_str(), q.label.c_str());
             continue;
         }
         for (const SimilarAuction& s : market->similar) {

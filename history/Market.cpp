@@ -38,7 +38,7 @@ struct Words {
         bool afterModel;
     };
     std::vector<Fold> folds;
-    std::vector<QString> variants, sizeLetters, makers, counters, notCounters, belongings, belongingNouns, features;
+    std::vector<QString> variants, sizeLetters, makers, counters, notCounters, years, belongings, belongingNouns, features;
     std::vector<Kind> accessories, junk;
 };
 
@@ -69,6 +69,7 @@ const Words& TheWords()
         w.makers = QStrings(MakerWords());
         w.counters = QStrings(CounterUnits());
         w.notCounters = QStrings(NotCounters());
+        w.years = QStrings(YearWords());
         w.belongings = QStrings(BelongingMarks());
         w.belongingNouns = QStrings(BelongingNouns());
         w.features = QStrings(FeatureWords());
@@ -268,6 +269,11 @@ ModelTokens ModelTokensOf(const QString& s, std::vector<std::string>* names = nu
     auto counted = [&](const Run& run) {
         const bool digitsOnly = std::all_of(run.text.cbegin(), run.text.cend(), IsDigit);
         const QStringView after = QStringView(s).mid(run.end);
+        if (digitsOnly && run.begin > 0 && s[run.begin - 1] == u' ') {
+            const QStringView before = QStringView(s).left(run.begin - 1);
+            if (std::any_of(words.years.begin(), words.years.end(), [&](const QString& y) { return before.endsWith(y); }))
+                return true;
+        }
         if (digitsOnly)
             return StartsWithAny(words.counters, after) && !StartsWithAny(words.notCounters, after);
         // 100kg, 500ml: a quantity, whatever letters stand before it.

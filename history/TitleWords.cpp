@@ -115,6 +115,9 @@ const char* const kCounterUnits[] = {
 // 本体 starts with the counter 本, but the number before it names the model.
 const char* const kNotCounters[] = {"本体"};
 
+// A number after these is the year of a model (MacBook Air Mid 2013), like 2013年.
+const char* const kYearWords[] = {"mid", "late", "early"};
+
 const KindWord kAccessoryWords[] = {
     {"用", "made for the model it follows (D70 用 バッテリー); 業務用 and 男性用 are items", true},
     {"互換", "a compatible part made by another maker, never the item"},
@@ -151,6 +154,7 @@ const char* const kBelongingMarks[] = {"付", "つき", "あり", "有", "入", 
 const char* const kBelongingNouns[] = {
     "取扱説明書", "説明書", "元箱", "外箱", "箱", "保証書", "充電器", "ケーブル", "ストラップ", "レンズキャップ",
     "キャップ", "バッテリー", "acアダプター", "アダプター", "カバー", "ケース", "ポーチ", "替えベルト", "付属品",
+    "保護フィルム", "フィルム", "保存袋",
 };
 
 const char* const kFeatureWords[] = {
@@ -167,6 +171,7 @@ std::span<const char* const> SizeLetters() { return kSizeLetters; }
 std::span<const char* const> MakerWords() { return kMakerWords; }
 std::span<const char* const> CounterUnits() { return kCounterUnits; }
 std::span<const char* const> NotCounters() { return kNotCounters; }
+std::span<const char* const> YearWords() { return kYearWords; }
 std::span<const KindWord> AccessoryWords() { return kAccessoryWords; }
 std::span<const KindWord> JunkWords() { return kJunkWords; }
 std::span<const char* const> BelongingMarks() { return kBelongingMarks; }

@@ -28,6 +28,8 @@ std::span<const char* const> MakerWords();
 std::span<const char* const> CounterUnits();
 // Words after a number that make it a model after all: Switch 2本体.
 std::span<const char* const> NotCounters();
+// Words before a number that make it a year, not a model: Mid 2013.
+std::span<const char* const> YearWords();
 
 struct KindWord {
     const char* word;

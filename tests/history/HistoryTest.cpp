@@ -143,6 +143,8 @@ TEST(TitleSimilarityTest, NearVariantsPassTheThresholdAndOtherItemsDoNot)
         {"ニコン D70 ボディ ケース・説明書付き", "ニコン D70 ボディ", true, "belongings listed"},
         {"iPhone 12 128GB 箱、保証書あり", "iPhone 12 128GB", true, "belongings listed with 、"},
         {"iPhone 12 128GB ケースなし", "iPhone 12 128GB", true, "without its case"},
+        {"iPhone 12 128GB ケース・フィルム付き", "iPhone 12 128GB", true, "a film among the belongings"},
+        {"MacBook Air 13インチ Mid 2013 Core i5", "MacBook Air 13インチ 2013年モデル Core i5", true, "a year"},
         {"ニコン D70対応 バッテリー", "ニコン D70 ボディ", false, "what a part fits"},
         {"iPhone12対応ケース 手帳型", "iPhone 12 128GB", false, "a case for it"},
     };
