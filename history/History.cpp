@@ -586,6 +586,60 @@ std::optional<MarketPrice> History::Market(std::string_view title, std::string_v
     return MarketFrom(Similar(title, excludeAuctionId, kMarketMaxCount + excluded.size()), excluded);
 }
 
+std::vector<NotTaken> History::NotTakenSales(std::string_view title, std::string_view excludeAuctionId,
+                                             const std::optional<MarketPrice>& market) const
+{
+    std::vector<NotTaken> list;
+    if (!IsOpen())
+        return list;
+    const TitleFacts query = ReadTitle(title);
+    std::unordered_set<std::string> listed;
+    if (market) {
+        for (const SimilarAuction& a : market->similar)
+            listed.insert(a.auctionId);
+        for (const SimilarAuction& a : market->outliers) {
+            list.push_back({a, NotTakenReason::Outlier});
+            listed.insert(a.auctionId);
+        }
+        for (const SimilarAuction& a : market->excluded) {
+            list.push_back({a, NotTakenReason::Excluded});
+            listed.insert(a.auctionId);
+        }
+    }
+    const std::vector<std::string> excluded = Excluded(excludeAuctionId);
+    if (!market && !excluded.empty()) {
+        // Too few left for a market: the user's exclusions stay listed, to bring back.
+        for (SimilarAuction& a : Similar(title, excludeAuctionId, kMarketMaxCount + excluded.size())) {
+            if (std::find(excluded.begin(), excluded.end(), a.auctionId) != excluded.end()) {
+                listed.insert(a.auctionId);
+                list.push_back({std::move(a), NotTakenReason::Excluded});
+            }
+        }
+    }
+    SqliteStatement row(impl_->db, "SELECT auction_id, title, address, closing_price, end_time FROM auctions WHERE id = ?1");
+    std::size_t others = 0;
+    for (std::int64_t id : SameCode(impl_->db, query.model.codes, kCodeCandidates)) {
+        row.Reset();
+        row.Bind(1, id);
+        if (row.Step() != SQLITE_ROW)
+            continue;
+        SimilarAuction a;
+        a.auctionId = row.ColumnBytes(0);
+        if (a.auctionId == excludeAuctionId || listed.count(a.auctionId))
+            continue;
+        a.title = row.ColumnBytes(1);
+        a.address = row.ColumnBytes(2);
+        a.closingPrice = row.ColumnInt64(3);
+        a.endTime = row.ColumnInt64(4);
+        const TitleFacts facts = ReadTitle(a.title);
+        a.similarity = TrigramSimilarity(query.grams, facts.grams);
+        const std::optional<NotTakenReason> why = WhyNotAlike(query, facts, a.similarity);
+        if (why && others++ < 2 * kMarketMaxCount)
+            list.push_back({std::move(a), *why});
+    }
+    return list;
+}
+
 bool History::SetExcluded(std::string_view auctionId, std::string_view comparableId, bool excluded)
 {
     if (!IsOpen() || auctionId.empty() || comparableId.empty())

@@ -98,6 +98,16 @@ public:
     // (the auction priced) are left out, and listed.
     std::optional<MarketPrice> Market(std::string_view title, std::string_view excludeAuctionId = {}) const;
 
+    // The recorded sales naming a model code of the title that market (the
+    // title's market price, or none) does not take, each with why: another
+    // kind, variant, capacity, size, model or maker, an outlier, or taken out
+    // by the user from the market of excludeAuctionId. The latest first, at
+    // most kMarketMaxCount × 2 of another kind or model. A user who sees no
+    // market price can tell a history without the model from a rule that
+    // parted its sales.
+    std::vector<NotTaken> NotTakenSales(std::string_view title, std::string_view excludeAuctionId,
+                                        const std::optional<MarketPrice>& market) const;
+
     // Takes an ended auction out of the market of another, or brings it back.
     bool SetExcluded(std::string_view auctionId, std::string_view comparableId, bool excluded);
     // The auctions taken out of the market of auctionId.

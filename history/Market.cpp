@@ -490,6 +490,31 @@ bool Alike(const TitleFacts& a, const TitleFacts& b, double similarity)
     return similarity >= kSimilarityThreshold;
 }
 
+std::optional<NotTakenReason> WhyNotAlike(const TitleFacts& a, const TitleFacts& b, double similarity)
+{
+    if (Alike(a, b, similarity))
+        return std::nullopt;
+    if (a.kind != b.kind)
+        return b.kind == TitleKind::Accessory ? NotTakenReason::Accessory
+               : b.kind == TitleKind::Junk    ? NotTakenReason::Junk
+                                              : NotTakenReason::Item;
+    const ModelTokens &x = a.model, &y = b.model;
+    if (x.variants != y.variants || x.series != y.series)
+        return NotTakenReason::Variant;
+    auto conflict = [&x, &y](std::vector<std::string> ModelTokens::*list) {
+        return HasUnmatched(x.*list, y.*list) && HasUnmatched(y.*list, x.*list);
+    };
+    if (conflict(&ModelTokens::capacities))
+        return NotTakenReason::Capacity;
+    if (conflict(&ModelTokens::sizes))
+        return NotTakenReason::Size;
+    if (conflict(&ModelTokens::codes) || x.codes.empty() != y.codes.empty())
+        return NotTakenReason::Model;
+    if (a.kind != TitleKind::Accessory && !SameSort(a, b))
+        return NotTakenReason::Maker;
+    return NotTakenReason::Dissimilar;
+}
+
 double GramWeight(std::int64_t docs, std::int64_t titles)
 {
     return std::log1p(static_cast<double>(std::max<std::int64_t>(titles, kWeightFloorTitles))

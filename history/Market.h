@@ -84,6 +84,23 @@ bool SameSort(const TitleFacts& a, const TitleFacts& b);
 // kSimilarityThreshold.
 bool Alike(const TitleFacts& a, const TitleFacts& b, double similarity);
 
+// Why a recorded sale naming the same model code is not a comparable.
+enum class NotTakenReason {
+    Accessory,  // sold for the model, or a part of it
+    Junk,       // may not work
+    Item,       // the item itself, where an accessory or junk is priced
+    Variant,    // another variant or series: Pro, Lite, Mark II
+    Capacity,   // 64GB against 128GB
+    Size,       // 41mm against 45mm
+    Model,      // another model code beside the shared one
+    Maker,      // another maker, or another sort of thing
+    Dissimilar, // an accessory whose words differ
+    Outlier,    // left out by the outlier guard
+    Excluded,   // taken out by the user
+};
+// Why b, which shares a model code with a, is not Alike it; nothing when it is.
+std::optional<NotTakenReason> WhyNotAlike(const TitleFacts& a, const TitleFacts& b, double similarity);
+
 // The weight of a trigram held by docs of the history's titles: the rarer,
 // the more it tells (the inverse document frequency, ln(1 + titles / (docs + 1))).
 // A small history cannot tell a maker's name from a model's: most of it may
@@ -112,6 +129,12 @@ struct SimilarAuction {
     std::int64_t endTime = 0;      // seconds since 1970
     double similarity = 0;         // the weighted trigram similarity with the title searched
     bool sameModel = false;        // taken by its model code, whatever its similarity (Alike)
+};
+
+// A recorded sale of the model that a market does not take, and why.
+struct NotTaken {
+    SimilarAuction auction;
+    NotTakenReason reason = NotTakenReason::Maker;
 };
 
 // Auctions at least this similar count for the market price.
