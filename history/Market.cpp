@@ -451,13 +451,6 @@ std::string CodeKey(std::string_view code)
     return std::string(digit == std::string_view::npos ? code : code.substr(digit));
 }
 
-bool SharesCode(const ModelTokens& a, const ModelTokens& b)
-{
-    return std::any_of(a.codes.begin(), a.codes.end(), [&b](const std::string& x) {
-        return std::any_of(b.codes.begin(), b.codes.end(), [&x](const std::string& y) { return TokensMatch(x, y); });
-    });
-}
-
 namespace {
 
 bool Intersect(const std::vector<std::string>& x, const std::vector<std::string>& y)

@@ -60,8 +60,6 @@ bool ModelsAgree(const ModelTokens& a, const ModelTokens& b);
 bool Comparable(const TitleFacts& a, const TitleFacts& b);
 bool TokensMatch(const std::string& x, const std::string& y);
 
-// Whether two titles name a model code in common.
-bool SharesCode(const ModelTokens& a, const ModelTokens& b);
 // What a model code is looked up by: from its first digit on (d70 and
 // nikond70 by 70, kissx9i and x9i by 9i), so that every code it matches has
 // the same key.

@@ -58,15 +58,20 @@ const FoldWord kFoldWords[] = {
     {"promax", "pro max", false},
     {"プロマックス", "pro max", false},
     // Models named in katakana: each of a line is told by its own word.
-    {"ゲームボーイアドバンスsp", "gameboy advancesp", false},
-    {"ゲームボーイ アドバンスsp", "gameboy advancesp", false},
-    {"ゲームボーイアドバンス", "gameboy advance", false},
-    {"ゲームボーイ アドバンス", "gameboy advance", false},
-    {"ゲームボーイカラー", "gameboy color", false},
-    {"ゲームボーイ カラー", "gameboy color", false},
-    {"ゲームボーイポケット", "gameboy pocket", false},
-    {"ゲームボーイ ポケット", "gameboy pocket", false},
-    {"ゲームボーイライト", "gameboy light", false},
+    // Words of their own, which no seller writes in Latin letters: a Pocket
+    // WiFi is no ゲームボーイポケット.
+    {"ゲームボーイアドバンスsp", "gameboy gbadvancesp", false},
+    {"ゲームボーイアドバンス sp", "gameboy gbadvancesp", false},
+    {"ゲームボーイ アドバンスsp", "gameboy gbadvancesp", false},
+    {"ゲームボーイ アドバンス sp", "gameboy gbadvancesp", false},
+    {"ゲームボーイアドバンス", "gameboy gbadvance", false},
+    {"ゲームボーイ アドバンス", "gameboy gbadvance", false},
+    {"ゲームボーイカラー", "gameboy gbcolor", false},
+    {"ゲームボーイ カラー", "gameboy gbcolor", false},
+    {"ゲームボーイポケット", "gameboy gbpocket", false},
+    {"ゲームボーイ ポケット", "gameboy gbpocket", false},
+    {"ゲームボーイライト", "gameboy gblight", false},
+    {"ゲームボーイ ライト", "gameboy gblight", false},
     {"ゲームボーイ", "gameboy", false},
     {"ネヴァーフル", "neverfull", false},
     {"ステラ", "stella", false},
@@ -89,7 +94,7 @@ const FoldWord kFoldWords[] = {
 const char* const kVariantWords[] = {
     "pro", "max", "mini", "lite", "plus", "air", "se", "ultra", "oled", "ll", "xl", "new", "slim", "digitaledition",
     // The lines named in katakana above.
-    "color", "pocket", "advance", "advancesp", "light",
+    "gbcolor", "gbpocket", "gbadvance", "gbadvancesp", "gblight",
     // Lines of one maker that share sizes: ステラ 2500S is no ツインパワー 2500S.
     "stella", "twinpower", "nuptse", "baltro", "mountainlight",
 };

@@ -136,6 +136,8 @@ TEST(TitleSimilarityTest, NearVariantsPassTheThresholdAndOtherItemsDoNot)
         {"ゲームボーイ アドバンス 本体", "ゲームボーイアドバンスSP 本体", false, "SP"},
         {"ゲームボーイ 本体 初代", "ゲームボーイポケット 本体", false, "ポケット"},
         {"ゲームボーイ ポケット 本体 動作品", "ゲームボーイポケット 本体", true, "ポケット apart"},
+        {"【中古】GBA SP ゲームボーイアドバンスSP 本体", "任天堂 ゲームボーイアドバンス ＳＰ 本体", true, "SP apart"},
+        {"Pocket WiFi 601ZT ルーター", "601ZT モバイルルーター", true, "pocket in Latin letters"},
         {"ルイヴィトン ネヴァーフルPM モノグラム", "ルイヴィトン ネヴァーフルMM モノグラム", false, "size letters"},
         {"LOUIS VUITTON ネヴァーフル MM モノグラム トートバッグ", "ルイヴィトン ネヴァーフルMM モノグラム", true, "MM"},
         // The seller's phrasebook makes no accessory.
