@@ -29,7 +29,7 @@ constexpr std::int64_t kSchemaVersion = 3;
 // title_grams counts the indexed titles holding each trigram: the index
 // itself counts them only by reading every title that does. Its empty gram
 // counts the indexed titles. title_codes holds the model codes of the indexed
-// titles by their CodeKey: a title that names its model is found by it
+// titles by their CodeKeys: a title that names its model is found by it
 // however it is dressed.
 const char* const kTitleCodes =
     "CREATE TABLE title_codes(key TEXT NOT NULL, code TEXT NOT NULL, auction INTEGER NOT NULL,"
@@ -158,11 +158,13 @@ std::vector<std::int64_t> SameCode(const SqliteDb& db, const std::vector<std::st
         return ids;
     SqliteStatement q(db, "SELECT code, auction FROM title_codes WHERE key = ?1");
     for (const std::string& code : codes) {
-        q.Reset();
-        q.BindText(1, CodeKey(code));
-        while (q.Step() == SQLITE_ROW) {
-            if (TokensMatch(std::string(q.ColumnBytes(0)), code))
-                ids.push_back(q.ColumnInt64(1));
+        for (const std::string& key : CodeLookups(code)) {
+            q.Reset();
+            q.BindText(1, key);
+            while (q.Step() == SQLITE_ROW) {
+                if (TokensMatch(std::string(q.ColumnBytes(0)), code))
+                    ids.push_back(q.ColumnInt64(1));
+            }
         }
     }
     std::sort(ids.begin(), ids.end(), std::greater<>());
@@ -205,10 +207,12 @@ bool IndexCodes(const SqliteDb& db, std::int64_t id, const std::vector<std::stri
     }
     SqliteStatement add(db, "INSERT OR IGNORE INTO title_codes(key, code, auction) VALUES(?1, ?2, ?3)");
     for (const std::string& code : codes) {
-        add.Reset();
-        add.BindText(1, CodeKey(code)).BindText(2, code).Bind(3, id);
-        if (add.Step() != SQLITE_DONE)
-            return false;
+        for (const std::string& key : CodeKeys(code)) {
+            add.Reset();
+            add.BindText(1, key).BindText(2, code).Bind(3, id);
+            if (add.Step() != SQLITE_DONE)
+                return false;
+        }
     }
     return true;
 }

@@ -445,10 +445,22 @@ bool Comparable(const TitleFacts& a, const TitleFacts& b)
     return a.kind == b.kind && ModelsAgree(a.model, b.model);
 }
 
-std::string CodeKey(std::string_view code)
+std::vector<std::string> CodeKeys(std::string_view code)
 {
     const std::size_t digit = code.find_first_of("0123456789");
-    return std::string(digit == std::string_view::npos ? code : code.substr(digit));
+    if (digit == 0 || digit == std::string_view::npos)
+        return {std::string(code)};
+    return {std::string(code.substr(digit - 1)), '#' + std::string(code.substr(digit))};
+}
+
+std::vector<std::string> CodeLookups(std::string_view code)
+{
+    const std::size_t digit = code.find_first_of("0123456789");
+    if (digit == std::string_view::npos)
+        return {std::string(code)};
+    if (digit == 0)
+        return {std::string(code), '#' + std::string(code)};
+    return {std::string(code.substr(digit - 1)), std::string(code.substr(digit))};
 }
 
 namespace {

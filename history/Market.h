@@ -60,10 +60,15 @@ bool ModelsAgree(const ModelTokens& a, const ModelTokens& b);
 bool Comparable(const TitleFacts& a, const TitleFacts& b);
 bool TokensMatch(const std::string& x, const std::string& y);
 
-// What a model code is looked up by: from its first digit on (d70 and
-// nikond70 by 70, kissx9i and x9i by 9i), so that every code it matches has
-// the same key.
-std::string CodeKey(std::string_view code);
+// What a model code is looked up by: every code it matches (TokensMatch)
+// is filed under one of them. A code with letters before its first digit is
+// filed under its last letter and what follows (nikond70 and d70 under d70,
+// kissx9i and x9i under x9i) and, for the bare numbers it matches, under "#"
+// and the part from its first digit (ref16610 under #16610); a code that
+// starts with a digit under itself.
+std::vector<std::string> CodeKeys(std::string_view code);
+// The keys to look a code's matches up by.
+std::vector<std::string> CodeLookups(std::string_view code);
 
 // Titles with no maker in common and no name or trigrams to speak of are
 // not the same sort of thing, whatever model code they share: a Switch 2
