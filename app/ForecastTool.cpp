@@ -79,6 +79,7 @@ struct Report {
     std::time_t now;
     int keiko;
     const std::optional<MarketOutlook>& outlook;
+    const std::vector<NotTaken>& notTaken;
 };
 
 // UTF-8, like the window shows it: missing fields with the window's reset
@@ -129,6 +130,41 @@ std::string TextReport(const Report& r, const QLocale& locale)
     return text;
 }
 
+const char* ReasonName(NotTakenReason reason)
+{
+    switch (reason) {
+    case NotTakenReason::Accessory: return "accessory";
+    case NotTakenReason::Junk: return "junk";
+    case NotTakenReason::Item: return "item";
+    case NotTakenReason::Variant: return "variant";
+    case NotTakenReason::Capacity: return "capacity";
+    case NotTakenReason::Size: return "size";
+    case NotTakenReason::Model: return "model";
+    case NotTakenReason::Maker: return "maker";
+    case NotTakenReason::Dissimilar: return "dissimilar";
+    case NotTakenReason::Outlier: return "outlier";
+    case NotTakenReason::Excluded: return "excluded";
+    }
+    return "";
+}
+
+QJsonObject SaleJson(const SimilarAuction& a)
+{
+    return QJsonObject{{"auctionId", Q(a.auctionId)},
+                       {"title", Q(a.title)},
+                       {"closingPrice", static_cast<qint64>(a.closingPrice)},
+                       {"endTime", static_cast<qint64>(a.endTime)},
+                       {"similarity", a.similarity}};
+}
+
+QJsonArray SalesJson(const std::vector<SimilarAuction>& sales)
+{
+    QJsonArray list;
+    for (const SimilarAuction& a : sales)
+        list.append(SaleJson(a));
+    return list;
+}
+
 std::string JsonReport(const Report& r)
 {
     QJsonObject item;
@@ -160,26 +196,30 @@ std::string JsonReport(const Report& r)
     QJsonValue market; // null: too few similar auctions, or no history
     if (r.outlook) {
         const MarketPrice& m = r.outlook->market;
-        QJsonArray similar;
-        for (const SimilarAuction& a : m.similar)
-            similar.append(QJsonObject{{"auctionId", Q(a.auctionId)},
-                                       {"title", Q(a.title)},
-                                       {"closingPrice", static_cast<qint64>(a.closingPrice)},
-                                       {"endTime", static_cast<qint64>(a.endTime)},
-                                       {"similarity", a.similarity}});
         market = QJsonObject{
             {"price", static_cast<qint64>(m.price)},
             {"count", m.count},
             {"low", static_cast<qint64>(m.low)},
             {"high", static_cast<qint64>(m.high)},
             {"forecast", r.outlook->forecast ? QJsonValue(static_cast<qint64>(*r.outlook->forecast)) : QJsonValue()},
-            {"similar", similar}};
+            {"similar", SalesJson(m.similar)},
+            {"outliers", SalesJson(m.outliers)},
+            {"excluded", SalesJson(m.excluded)}};
+    }
+    // Also without a market: whether the history lacks the model or the
+    // rule parted its sales.
+    QJsonArray notTaken;
+    for (const NotTaken& n : r.notTaken) {
+        QJsonObject sale = SaleJson(n.auction);
+        sale.insert(QLatin1String("reason"), QLatin1String(ReasonName(n.reason)));
+        notTaken.append(sale);
     }
 
     const QJsonObject root{{"item", item},
                            {"bids", bids},
                            {"forecast", forecast},
                            {"market", market},
+                           {"notTaken", notTaken},
                            {"tendency", QLatin1String(TendencyName(r.keiko))},
                            {"now", static_cast<qint64>(r.now)}};
     return QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();
@@ -351,7 +391,10 @@ int RunForecastTool(const std::vector<std::string>& args, std::ostream& out, std
     }
     const std::optional<MarketOutlook> outlook = history.Outlook(reading.auction, log, prediction, now);
 
-    const Report report{record, log, prediction, now, keiko, outlook};
+    const std::vector<NotTaken> notTaken =
+        history.NotTakenSales(reading.auction.title, reading.auction.auctionId,
+                              outlook ? std::optional<MarketPrice>(outlook->market) : std::nullopt);
+    const Report report{record, log, prediction, now, keiko, outlook, notTaken};
     if (options->json)
         out << JsonReport(report);
     else

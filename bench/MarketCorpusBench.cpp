@@ -2,9 +2,12 @@
 // of ended auctions and running ones read against it, each knowing its model
 // and kind (item, accessory, junk).
 //
-//   bench_market_corpus [ended auctions] [running auctions] [--wrong N]
+//   bench_market_corpus [ended auctions] [running auctions] [--wrong N] [--titles FILE]
 //
-// --wrong N also prints N comparables of another model or kind, for tuning.
+// --wrong N also prints N comparables of another model or kind, for tuning,
+// and the running auctions given no market price.
+// The same figures follow for the hand-written titles of FILE (the tests'
+// titles/sellers.tsv unless told), which the corpus's generator never saw.
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
@@ -15,19 +18,67 @@
 #include "history/History.h"
 #include "tests/history/TitleCorpus.h"
 
+namespace {
+
+void PrintFigures(const CorpusFigures& f)
+{
+    std::printf("purity of the market (comparables of the same model and kind): %.1f %% (%d of %d)\n",
+                f.Purity() * 100, f.right, f.comparables);
+    std::printf("markets with at least one other model or kind: %.1f %% (%d of %d)\n", f.ImpureShare() * 100,
+                f.impureMarkets, f.priced);
+    std::printf("coverage (running auctions given a market price): %.1f %%\n", f.Coverage() * 100);
+    std::printf("coverage where the model has at least three recorded sales: %.1f %% (%d of %d)\n",
+                f.KnownCoverage() * 100, f.knownPriced, f.known);
+    std::printf("market price against the model's own median: median error %.1f %%, mean %.1f %%\n",
+                f.MedianError() * 100, f.MeanError() * 100);
+    std::printf("at half time, median error of the market-aware forecast %.1f %%, of the model's true median %.1f %%"
+                " (%.2f times)\n",
+                f.HalfTimeError() * 100, f.TrueMedianError() * 100,
+                f.TrueMedianError() > 0 ? f.HalfTimeError() / f.TrueMedianError() : 0.0);
+}
+
+void PrintWrong(const History& history, const std::vector<CorpusAuction>& recorded,
+                const std::vector<CorpusAuction>& queries, int wrong)
+{
+    std::map<std::string, const CorpusAuction*> byId;
+    for (const CorpusAuction& a : recorded)
+        byId[a.id] = &a;
+    for (const CorpusAuction& q : queries) {
+        if (wrong <= 0)
+            break;
+        const std::optional<MarketPrice> market = history.Market(SjisFromUtf8(q.title), q.id);
+        if (!market) {
+            std::printf("none  %s  [%s]\n", q.title.c_str(), q.label.c_str());
+            continue;
+        }
+        for (const SimilarAuction& s : market->similar) {
+            const CorpusAuction& c = *byId[s.auctionId];
+            if (c.label != q.label && wrong-- > 0)
+                std::printf("%.2f  %s  [%s]\n      %s  [%s]\n", s.similarity, q.title.c_str(), q.label.c_str(),
+                            c.title.c_str(), c.label.c_str());
+        }
+    }
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     int ended = 2000, running = 300, wrong = 0;
+    std::string titles = MIRELO_SOURCE_DIR "/tests/history/titles/sellers.tsv";
     int positional = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--wrong") == 0 && i + 1 < argc)
             wrong = std::atoi(argv[++i]);
+        else if (std::strcmp(argv[i], "--titles") == 0 && i + 1 < argc)
+            titles = argv[++i];
         else
             (positional++ == 0 ? ended : running) = std::atoi(argv[i]);
     }
     QTemporaryDir dir;
-    History history;
-    if (!dir.isValid() || !history.Open(dir.path().toStdString() + "/history.db")) {
+    History history, written;
+    if (!dir.isValid() || !history.Open(dir.path().toStdString() + "/history.db")
+        || !written.Open(dir.path().toStdString() + "/written.db")) {
         std::fprintf(stderr, "bench_market_corpus: cannot make a history\n");
         return 1;
     }
@@ -37,31 +88,18 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bench_market_corpus: recording failed\n");
         return 1;
     }
-    const CorpusFigures f = MeasureCorpus(history, recorded, queries);
     std::printf("%d ended auctions, %d running ones read against them\n", ended, running);
-    std::printf("purity of the market (comparables of the same model and kind): %.1f %% (%d of %d)\n",
-                f.Purity() * 100, f.right, f.comparables);
-    std::printf("markets with at least one other model or kind: %.1f %% (%d of %d)\n", f.ImpureShare() * 100,
-                f.impureMarkets, f.priced);
-    std::printf("coverage (running auctions given a market price): %.1f %%\n", f.Coverage() * 100);
-    std::printf("market price against the model's own median: median error %.1f %%, mean %.1f %%\n",
-                f.MedianError() * 100, f.MeanError() * 100);
+    PrintFigures(MeasureCorpus(history, recorded, queries));
+    PrintWrong(history, recorded, queries, wrong);
 
-    std::map<std::string, const CorpusAuction*> byId;
-    for (const CorpusAuction& a : recorded)
-        byId[a.id] = &a;
-    for (const CorpusAuction& q : queries) {
-        if (wrong <= 0)
-            break;
-        const std::optional<MarketPrice> market = history.Market(SjisFromUtf8(q.title), q.id);
-        if (!market)
-            continue;
-        for (const SimilarAuction& s : market->similar) {
-            const CorpusAuction& c = *byId[s.auctionId];
-            if (c.label != q.label && wrong-- > 0)
-                std::printf("%.2f  %s  [%s]\n      %s  [%s]\n", s.similarity, q.title.c_str(), q.label.c_str(),
-                            c.title.c_str(), c.label.c_str());
-        }
+    const std::vector<CorpusAuction> sold = ReadTitleFile(titles, "h");
+    const std::vector<CorpusAuction> asked = ReadTitleFile(titles, "q");
+    if (sold.empty() || !RecordCorpus(written, sold)) {
+        std::fprintf(stderr, "bench_market_corpus: cannot read or record %s\n", titles.c_str());
+        return 1;
     }
+    std::printf("\n%s: %zu ended auctions, %zu running ones\n", titles.c_str(), sold.size(), asked.size());
+    PrintFigures(MeasureCorpus(written, sold, asked));
+    PrintWrong(written, sold, asked, wrong);
     return 0;
 }

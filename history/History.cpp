@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <unordered_map>
+#include <unordered_set>
 #include <sqlite3.h>
 
 #include "analysis/Forecast.h"
@@ -19,13 +21,19 @@ namespace {
 constexpr int kBusyMs = History::kDefaultBusyMs;
 
 // 2: exclusions; title keys fold makers' katakana and Latin names alike.
-constexpr std::int64_t kSchemaVersion = 2;
+// 3: model codes indexed; keys fold 5D3 as 5D Mark III and katakana model names.
+constexpr std::int64_t kSchemaVersion = 3;
 
 // Titles are in the full-text index only once their auction closed with a
 // price: only those are ever searched for. title_key is TitleKey(title).
 // title_grams counts the indexed titles holding each trigram: the index
 // itself counts them only by reading every title that does. Its empty gram
-// counts the indexed titles.
+// counts the indexed titles. title_codes holds the model codes of the indexed
+// titles by their CodeKeys: a title that names its model is found by it
+// however it is dressed.
+const char* const kTitleCodes =
+    "CREATE TABLE title_codes(key TEXT NOT NULL, code TEXT NOT NULL, auction INTEGER NOT NULL,"
+    " PRIMARY KEY(key, auction, code)) WITHOUT ROWID;";
 const char* const kSchema =
     "CREATE TABLE auctions("
     " id INTEGER PRIMARY KEY,"
@@ -52,6 +60,8 @@ const char* const kSchema =
 
 // Candidates the full-text index hands over for the exact comparison.
 constexpr int kCandidates = 200;
+// Sales of the same model code read at most, the latest first.
+constexpr std::size_t kCodeCandidates = 400;
 
 std::int64_t UserVersion(const SqliteDb& db)
 {
@@ -139,6 +149,31 @@ std::vector<std::int64_t> Candidates(const SqliteDb& db, std::string_view key, c
     return ids;
 }
 
+// The latest indexed auctions whose titles hold a code matching one of
+// codes, at most limit of them.
+std::vector<std::int64_t> SameCode(const SqliteDb& db, const std::vector<std::string>& codes, std::size_t limit)
+{
+    std::vector<std::int64_t> ids;
+    if (codes.empty())
+        return ids;
+    SqliteStatement q(db, "SELECT code, auction FROM title_codes WHERE key = ?1");
+    for (const std::string& code : codes) {
+        for (const std::string& key : CodeLookups(code)) {
+            q.Reset();
+            q.BindText(1, key);
+            while (q.Step() == SQLITE_ROW) {
+                if (TokensMatch(std::string(q.ColumnBytes(0)), code))
+                    ids.push_back(q.ColumnInt64(1));
+            }
+        }
+    }
+    std::sort(ids.begin(), ids.end(), std::greater<>());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    if (ids.size() > limit)
+        ids.resize(limit);
+    return ids;
+}
+
 // Takes the title of an auction into the index, or out of it.
 bool IndexTitle(const SqliteDb& db, std::int64_t id, std::string_view key, bool in)
 {
@@ -162,13 +197,35 @@ bool IndexTitle(const SqliteDb& db, std::int64_t id, std::string_view key, bool 
     return true;
 }
 
-// A history of the first version keeps its auctions: their titles are keyed
-// anew, as the folding now knows makers' names, and indexed again.
-bool UpgradeFromVersion1(SqliteDb& db)
+// Takes the model codes of an auction's title into the index, or out of it.
+bool IndexCodes(const SqliteDb& db, std::int64_t id, const std::vector<std::string>& codes, bool in)
 {
-    if (!db.Exec("CREATE TABLE exclusions(auction_id BLOB NOT NULL, comparable_id BLOB NOT NULL,"
-                 " PRIMARY KEY(auction_id, comparable_id)) WITHOUT ROWID;"
-                 "DELETE FROM titles; DELETE FROM title_grams;"))
+    if (!in) {
+        SqliteStatement drop(db, "DELETE FROM title_codes WHERE auction = ?1");
+        drop.Bind(1, id);
+        return drop.Step() == SQLITE_DONE;
+    }
+    SqliteStatement add(db, "INSERT OR IGNORE INTO title_codes(key, code, auction) VALUES(?1, ?2, ?3)");
+    for (const std::string& code : codes) {
+        for (const std::string& key : CodeKeys(code)) {
+            add.Reset();
+            add.BindText(1, key).BindText(2, code).Bind(3, id);
+            if (add.Step() != SQLITE_DONE)
+                return false;
+        }
+    }
+    return true;
+}
+
+// An older history keeps its auctions: their titles are keyed anew, as the
+// folding has learnt words since, and indexed again with their model codes.
+bool Reindex(SqliteDb& db, std::int64_t version)
+{
+    if (version < 2
+        && !db.Exec("CREATE TABLE exclusions(auction_id BLOB NOT NULL, comparable_id BLOB NOT NULL,"
+                    " PRIMARY KEY(auction_id, comparable_id)) WITHOUT ROWID;"))
+        return false;
+    if (!db.Exec(kTitleCodes) || !db.Exec("DELETE FROM titles; DELETE FROM title_grams;"))
         return false;
     struct Row {
         std::int64_t id;
@@ -183,10 +240,12 @@ bool UpgradeFromVersion1(SqliteDb& db)
     }
     SqliteStatement rekey(db, "UPDATE auctions SET title_key = ?2 WHERE id = ?1");
     for (const Row& row : rows) {
-        const std::string key = TitleKey(row.title);
+        const TitleFacts facts = ReadTitle(row.title);
         rekey.Reset();
-        rekey.Bind(1, row.id).BindText(2, key);
-        if (rekey.Step() != SQLITE_DONE || (row.sold && !IndexTitle(db, row.id, key, true)))
+        rekey.Bind(1, row.id).BindText(2, facts.key);
+        if (rekey.Step() != SQLITE_DONE)
+            return false;
+        if (row.sold && (!IndexTitle(db, row.id, facts.key, true) || !IndexCodes(db, row.id, facts.model.codes, true)))
             return false;
     }
     return true;
@@ -201,12 +260,13 @@ bool MakeSchema(SqliteDb& db)
     const std::int64_t version = UserVersion(db);
     if (version == kSchemaVersion)
         return true;
-    if (version == 1)
-        return UpgradeFromVersion1(db) && db.Exec("PRAGMA user_version = 2") && tx.Commit();
+    const std::string setVersion = "PRAGMA user_version = " + std::to_string(kSchemaVersion);
+    if (version > 0 && version < kSchemaVersion)
+        return Reindex(db, version) && db.Exec(setVersion.c_str()) && tx.Commit();
     // A newer program's history is left as it is.
     if (version != 0)
         return false;
-    return db.Exec(kSchema) && db.Exec("PRAGMA user_version = 2") && tx.Commit();
+    return db.Exec(kSchema) && db.Exec(kTitleCodes) && db.Exec(setVersion.c_str()) && tx.Commit();
 }
 
 // How far a forecast was off, as a share of the closing price.
@@ -320,7 +380,8 @@ bool History::Record(const TypedAuction& record, const BidLog& log, const std::o
     const bool sold = ended && log.Count() >= 2;
     const std::int64_t closing = sold ? log[0].price : 0;
     const std::int64_t buyNow = record.buyNow;
-    const std::string key = TitleKey(record.title);
+    const TitleFacts facts = ReadTitle(record.title);
+    const std::string& key = facts.key;
     // Read before the write transaction, which stays short.
     const std::optional<MarketOutlook> outlook =
         prediction && !ended ? Outlook(record, log, prediction, now) : std::nullopt;
@@ -412,9 +473,9 @@ bool History::Record(const TypedAuction& record, const BidLog& log, const std::o
             return false;
     }
 
-    if (indexedKey && !IndexTitle(db, id, *indexedKey, false))
+    if (indexedKey && (!IndexTitle(db, id, *indexedKey, false) || !IndexCodes(db, id, {}, false)))
         return false;
-    if (sold && !IndexTitle(db, id, key, true))
+    if (sold && (!IndexTitle(db, id, key, true) || !IndexCodes(db, id, facts.model.codes, true)))
         return false;
     stored = !own || own->Commit();
     return stored;
@@ -458,25 +519,30 @@ std::vector<SimilarAuction> History::Similar(std::string_view title, std::string
     }
     const std::vector<double> queryWeights = weightsOf(query.grams);
 
+    std::unordered_set<std::int64_t> seen;
     auto read = [&](SqliteStatement& q, bool exact) {
         while (q.Step() == SQLITE_ROW) {
+            if (!seen.insert(q.ColumnInt64(6)).second)
+                continue;
             SimilarAuction a;
             a.auctionId = q.ColumnBytes(0);
             if (a.auctionId == excludeAuctionId)
                 continue;
             const std::string_view candidateKey = q.ColumnBytes(5);
-            // The same titles came with the exact match, latest first.
-            if (!exact && candidateKey == query.key)
-                continue;
             a.title = q.ColumnBytes(1);
             if (!exact) {
-                // The trigrams first: reading a title's model costs more.
                 const std::vector<std::string> grams = TitleTrigrams(candidateKey);
                 a.similarity = TrigramSimilarity(query.grams, queryWeights, grams, weightsOf(grams));
-                if (a.similarity < kSimilarityThreshold || !Comparable(query, ReadTitle(a.title)))
+                // The trigrams first where they decide: reading a title's model costs more.
+                if ((query.model.codes.empty() || query.kind == TitleKind::Accessory)
+                    && a.similarity < kSimilarityThreshold)
                     continue;
+                if (!Alike(query, ReadTitle(a.title), a.similarity))
+                    continue;
+                a.sameModel = !query.model.codes.empty() && query.kind != TitleKind::Accessory;
             } else {
                 a.similarity = 1.0;
+                a.sameModel = !query.model.codes.empty() && query.kind != TitleKind::Accessory;
             }
             a.address = q.ColumnBytes(2);
             a.closingPrice = q.ColumnInt64(3);
@@ -486,19 +552,29 @@ std::vector<SimilarAuction> History::Similar(std::string_view title, std::string
     };
     // Titles that fold alike rank by their end, which the candidates' count
     // knows nothing of: they are taken apart, all of them in order.
-    SqliteStatement exact(db, "SELECT auction_id, title, address, closing_price, end_time, title_key FROM auctions"
+    SqliteStatement exact(db, "SELECT auction_id, title, address, closing_price, end_time, title_key, id FROM auctions"
                               " WHERE title_key = ?1 AND closing_price IS NOT NULL"
                               " ORDER BY end_time DESC, id DESC LIMIT ?2");
     exact.BindText(1, query.key).Bind(2, static_cast<std::int64_t>(limit) + 1);
     read(exact, true);
-    if (found.size() < limit) {
-        SqliteStatement row(db, "SELECT auction_id, title, address, closing_price, end_time, title_key FROM auctions"
-                                " WHERE id = ?1");
-        for (std::int64_t id : Candidates(db, query.key, query.grams, queryDocs, queryWeights, kCandidates)) {
-            row.Reset();
-            row.Bind(1, id);
-            read(row, false);
-        }
+    SqliteStatement row(db, "SELECT auction_id, title, address, closing_price, end_time, title_key, id FROM auctions"
+                            " WHERE id = ?1");
+    auto readId = [&](std::int64_t id) {
+        if (seen.count(id))
+            return;
+        row.Reset();
+        row.Bind(1, id);
+        read(row, false);
+    };
+    // A title that names its model is alike only with titles sharing a code:
+    // every sale of the model, however dressed, and similarity only orders
+    // them. Other titles are found by their trigrams.
+    if (!query.model.codes.empty()) {
+        for (std::int64_t id : SameCode(db, query.model.codes, kCodeCandidates))
+            readId(id);
+    } else if (found.size() < limit) {
+        for (std::int64_t id : Candidates(db, query.key, query.grams, queryDocs, queryWeights, kCandidates))
+            readId(id);
     }
     std::stable_sort(found.begin(), found.end(), [](const SimilarAuction& x, const SimilarAuction& y) {
         return x.similarity != y.similarity ? x.similarity > y.similarity : x.endTime > y.endTime;
@@ -512,6 +588,60 @@ std::optional<MarketPrice> History::Market(std::string_view title, std::string_v
 {
     const std::vector<std::string> excluded = Excluded(excludeAuctionId);
     return MarketFrom(Similar(title, excludeAuctionId, kMarketMaxCount + excluded.size()), excluded);
+}
+
+std::vector<NotTaken> History::NotTakenSales(std::string_view title, std::string_view excludeAuctionId,
+                                             const std::optional<MarketPrice>& market) const
+{
+    std::vector<NotTaken> list;
+    if (!IsOpen())
+        return list;
+    const TitleFacts query = ReadTitle(title);
+    std::unordered_set<std::string> listed;
+    if (market) {
+        for (const SimilarAuction& a : market->similar)
+            listed.insert(a.auctionId);
+        for (const SimilarAuction& a : market->outliers) {
+            list.push_back({a, NotTakenReason::Outlier});
+            listed.insert(a.auctionId);
+        }
+        for (const SimilarAuction& a : market->excluded) {
+            list.push_back({a, NotTakenReason::Excluded});
+            listed.insert(a.auctionId);
+        }
+    }
+    const std::vector<std::string> excluded = Excluded(excludeAuctionId);
+    if (!market && !excluded.empty()) {
+        // Too few left for a market: the user's exclusions stay listed, to bring back.
+        for (SimilarAuction& a : Similar(title, excludeAuctionId, kMarketMaxCount + excluded.size())) {
+            if (std::find(excluded.begin(), excluded.end(), a.auctionId) != excluded.end()) {
+                listed.insert(a.auctionId);
+                list.push_back({std::move(a), NotTakenReason::Excluded});
+            }
+        }
+    }
+    SqliteStatement row(impl_->db, "SELECT auction_id, title, address, closing_price, end_time FROM auctions WHERE id = ?1");
+    std::size_t others = 0;
+    for (std::int64_t id : SameCode(impl_->db, query.model.codes, kCodeCandidates)) {
+        row.Reset();
+        row.Bind(1, id);
+        if (row.Step() != SQLITE_ROW)
+            continue;
+        SimilarAuction a;
+        a.auctionId = row.ColumnBytes(0);
+        if (a.auctionId == excludeAuctionId || listed.count(a.auctionId))
+            continue;
+        a.title = row.ColumnBytes(1);
+        a.address = row.ColumnBytes(2);
+        a.closingPrice = row.ColumnInt64(3);
+        a.endTime = row.ColumnInt64(4);
+        const TitleFacts facts = ReadTitle(a.title);
+        a.similarity = TrigramSimilarity(query.grams, facts.grams);
+        const std::optional<NotTakenReason> why = WhyNotAlike(query, facts, a.similarity);
+        if (why && others++ < 2 * kMarketMaxCount)
+            list.push_back({std::move(a), *why});
+    }
+    return list;
 }
 
 bool History::SetExcluded(std::string_view auctionId, std::string_view comparableId, bool excluded)
@@ -653,7 +783,7 @@ bool History::Clear()
     SqliteDb& db = impl_->db;
     SqliteTransaction tx(db, SqliteTransaction::Immediate);
     return tx.Active()
-           && db.Exec("DELETE FROM forecasts; DELETE FROM bids; DELETE FROM titles; DELETE FROM title_grams;"
+           && db.Exec("DELETE FROM forecasts; DELETE FROM bids; DELETE FROM titles; DELETE FROM title_grams; DELETE FROM title_codes;"
                       " DELETE FROM exclusions; DELETE FROM auctions;")
            && tx.Commit();
 }

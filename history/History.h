@@ -86,10 +86,10 @@ public:
     bool Record(const AuctionRecord& record, const BidLog& log, const std::optional<Prediction>& prediction,
                 int keiko, std::string_view address, std::time_t now);
 
-    // Ended auctions with a closing price, other than excludeAuctionId, at
-    // least kSimilarityThreshold similar to the title: most similar first,
-    // the latest ended first among equals. Only Comparable titles count; the
-    // similarity weighs each shared trigram by its rarity in the history.
+    // Ended auctions with a closing price, other than excludeAuctionId,
+    // Alike the title: most similar first, the latest ended first among
+    // equals. The similarity weighs each shared trigram by its rarity in the
+    // history.
     std::vector<SimilarAuction> Similar(std::string_view title, std::string_view excludeAuctionId = {},
                                         std::size_t limit = kMarketMaxCount) const;
 
@@ -97,6 +97,16 @@ public:
     // The comparables the user excluded from the market of excludeAuctionId
     // (the auction priced) are left out, and listed.
     std::optional<MarketPrice> Market(std::string_view title, std::string_view excludeAuctionId = {}) const;
+
+    // The recorded sales naming a model code of the title that market (the
+    // title's market price, or none) does not take, each with why: another
+    // kind, variant, capacity, size, model or maker, an outlier, or taken out
+    // by the user from the market of excludeAuctionId. The latest first, at
+    // most kMarketMaxCount × 2 of another kind or model. A user who sees no
+    // market price can tell a history without the model from a rule that
+    // parted its sales.
+    std::vector<NotTaken> NotTakenSales(std::string_view title, std::string_view excludeAuctionId,
+                                        const std::optional<MarketPrice>& market) const;
 
     // Takes an ended auction out of the market of another, or brings it back.
     bool SetExcluded(std::string_view auctionId, std::string_view comparableId, bool excluded);

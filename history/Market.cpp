@@ -38,7 +38,7 @@ struct Words {
         bool afterModel;
     };
     std::vector<Fold> folds;
-    std::vector<QString> variants, counters, belongings, features;
+    std::vector<QString> variants, sizeLetters, makers, counters, notCounters, years, belongings, belongingNouns, features;
     std::vector<Kind> accessories, junk;
 };
 
@@ -65,8 +65,13 @@ const Words& TheWords()
         for (const FoldWord& f : FoldWords())
             w.folds.push_back({QString::fromUtf8(f.from), u' ' + QString::fromUtf8(f.to) + u' ', f.alone});
         w.variants = QStrings(VariantWords());
+        w.sizeLetters = QStrings(SizeLetters());
+        w.makers = QStrings(MakerWords());
         w.counters = QStrings(CounterUnits());
+        w.notCounters = QStrings(NotCounters());
+        w.years = QStrings(YearWords());
         w.belongings = QStrings(BelongingMarks());
+        w.belongingNouns = QStrings(BelongingNouns());
         w.features = QStrings(FeatureWords());
         w.accessories = Kinds(AccessoryWords());
         w.junk = Kinds(JunkWords());
@@ -142,6 +147,29 @@ bool IsRoman(QStringView w)
     return Among(numerals, w);
 }
 
+// The series number run onto the end of a model: griii, 7iii, x100vi,
+// 5dmarkiii. Only after a digit, or after two or three letters (gr, not the
+// w of wii nor the hawa of hawaii); a lone v or x is a model letter (x100v).
+qsizetype RomanSuffix(QStringView run)
+{
+    for (const char* numeral : {"viii", "vii", "iii", "ii", "iv", "vi"}) {
+        const QLatin1StringView n(numeral);
+        if (run.size() <= n.size() || !run.endsWith(n))
+            continue;
+        qsizetype rest = run.size() - n.size();
+        const bool mark = run.left(rest).endsWith(u"mark");
+        if (mark)
+            rest -= 4;
+        if (rest == 0)
+            return 0;
+        const QStringView head = run.left(rest);
+        if (mark || IsDigit(head.back()) || (rest >= 2 && rest <= 3 && std::none_of(head.begin(), head.end(), IsDigit)))
+            return run.size() - rest;
+        return 0;
+    }
+    return 0;
+}
+
 // A Latin run with its digits: strips a variant word before its digits
 // (new3ds, mini6) or after them (ps4pro, 3dsll), and sorts it into its class.
 void AddModelToken(QString run, ModelTokens& model)
@@ -177,15 +205,31 @@ void SortDistinct(std::vector<std::string>& v)
     v.erase(std::unique(v.begin(), v.end()), v.end());
 }
 
+// 128gb, 1tb, 50mm, 20cm.
+bool IsQuantity(const QString& run)
+{
+    for (const char* unit : {"gb", "tb", "mm", "cm"}) {
+        const QLatin1StringView u(unit);
+        if (run.size() > u.size() && run.endsWith(u) && IsDigit(run[run.size() - u.size() - 1]))
+            return true;
+    }
+    return false;
+}
+
 // Latin runs joined over the separators sellers put inside a model (WH-1000XM4,
 // Ref.16610, f1.8) when what follows holds a digit, and over a blank before a
-// unit (128 GB).
-ModelTokens ModelTokensOf(const QString& s)
+// unit (128 GB). A name followed by a blank and a number is one model
+// (iPhone 12, Switch 2, HERO 9): the number alone would match any other
+// name's. A number followed by a counter (1円, 2個, 1500回) names nothing.
+// names: the words of Latin letters alone, what the thing is called.
+ModelTokens ModelTokensOf(const QString& s, std::vector<std::string>* names = nullptr)
 {
     struct Run {
         QString text;
-        qsizetype end;
+        qsizetype begin, end;
     };
+    static const std::vector<QString> units = QStrings(std::initializer_list<const char*>{"gb", "tb", "mm", "cm"});
+    const Words& words = TheWords();
     std::vector<Run> runs;
     for (qsizetype i = 0; i < s.size();) {
         if (!IsLatinOrDigit(s[i])) {
@@ -197,7 +241,6 @@ ModelTokens ModelTokensOf(const QString& s)
             ++j;
         QString text = s.mid(i, j - i);
         const bool hasDigit = std::any_of(text.cbegin(), text.cend(), IsDigit);
-        static const std::vector<QString> units = QStrings(std::initializer_list<const char*>{"gb", "tb", "mm", "cm"});
         if (!runs.empty() && runs.back().end + 1 == i) {
             const QChar sep = s[i - 1];
             Run& last = runs.back();
@@ -210,42 +253,95 @@ ModelTokens ModelTokensOf(const QString& s)
                 continue;
             }
         }
-        runs.push_back({std::move(text), j});
+        // A series run onto the model stands apart: griii is gr iii.
+        if (const qsizetype roman = RomanSuffix(text)) {
+            runs.push_back({text.left(text.size() - roman), i, j - roman});
+            QString numeral = text.right(roman);
+            if (numeral.startsWith(u"mark"))
+                numeral.remove(0, 4);
+            runs.push_back({numeral, j - roman, j});
+        } else {
+            runs.push_back({std::move(text), i, j});
+        }
         i = j;
     }
 
-    ModelTokens model;
-    for (const Run& run : runs) {
+    auto counted = [&](const Run& run) {
+        const bool digitsOnly = std::all_of(run.text.cbegin(), run.text.cend(), IsDigit);
         const QStringView after = QStringView(s).mid(run.end);
+        if (digitsOnly && run.begin > 0 && s[run.begin - 1] == u' ') {
+            const QStringView before = QStringView(s).left(run.begin - 1);
+            if (std::any_of(words.years.begin(), words.years.end(), [&](const QString& y) { return before.endsWith(y); }))
+                return true;
+        }
+        if (digitsOnly)
+            return StartsWithAny(words.counters, after) && !StartsWithAny(words.notCounters, after);
+        // 100kg, 500ml: a quantity, whatever letters stand before it.
+        for (const QString& u : words.counters) {
+            const qsizetype n = u.size();
+            if (run.text.size() > n && run.text.endsWith(u) && IsDigit(run.text[run.text.size() - n - 1])
+                && std::all_of(run.text.cbegin(), run.text.cend() - n, IsDigit))
+                return true;
+        }
+        return false;
+    };
+    auto plainWord = [&](const QString& w) {
+        return w.size() >= 2 && std::none_of(w.cbegin(), w.cend(), IsDigit) && !IsRoman(w) && w != u"mark"
+               && !Among(words.variants, w) && !Among(words.sizeLetters, w) && !Among(units, w);
+    };
+
+    ModelTokens model;
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        Run run = runs[r];
         if (!std::any_of(run.text.cbegin(), run.text.cend(), IsDigit)) {
             if (IsRoman(run.text))
                 model.series.push_back(run.text.toStdString());
             else if (run.text.startsWith(u"mark") && IsRoman(QStringView(run.text).mid(4)))
                 model.series.push_back(run.text.mid(4).toStdString());
-            else if (Among(TheWords().variants, run.text))
+            else if (Among(words.variants, run.text) || Among(words.sizeLetters, run.text))
                 model.variants.push_back(run.text.toStdString());
+            else if (plainWord(run.text)) {
+                if (names)
+                    names->push_back(run.text.toStdString());
+                // iPhone 12: the name and its number are one model.
+                if (r + 1 < runs.size() && runs[r + 1].begin == run.end + 1 && s[run.end] == u' '
+                    && IsDigit(runs[r + 1].text[0]) && !counted(runs[r + 1]) && !IsQuantity(runs[r + 1].text)) {
+                    runs[r + 1].text.prepend(run.text);
+                }
+            }
             continue;
         }
-        const bool digitsOnly = std::all_of(run.text.cbegin(), run.text.cend(), IsDigit);
-        if (digitsOnly && StartsWithAny(TheWords().counters, after))
+        if (counted(run))
             continue;
-        if (!digitsOnly) {
-            // 100kg, 500ml: a quantity, whatever letters stand before it.
-            bool counted = false;
-            for (const QString& u : TheWords().counters) {
-                const qsizetype n = u.size();
-                if (run.text.size() > n && run.text.endsWith(u) && IsDigit(run.text[run.text.size() - n - 1])
-                    && std::all_of(run.text.cbegin(), run.text.cend() - n, IsDigit))
-                    counted = true;
-            }
-            if (counted)
-                continue;
+        // iphone12: its name as well.
+        if (names) {
+            const auto digit = std::find_if(run.text.cbegin(), run.text.cend(), IsDigit);
+            if (digit - run.text.cbegin() >= 2 && plainWord(run.text.left(digit - run.text.cbegin())))
+                names->push_back(run.text.left(digit - run.text.cbegin()).toStdString());
         }
         AddModelToken(run.text, model);
     }
     for (auto* list : {&model.codes, &model.capacities, &model.sizes, &model.series, &model.variants})
         SortDistinct(*list);
+    if (names)
+        SortDistinct(*names);
     return model;
+}
+
+// The makers a title names, in their Latin form, each at the start of a word.
+std::vector<std::string> MakersOf(const QString& compact)
+{
+    std::vector<std::string> makers;
+    for (const QString& maker : TheWords().makers) {
+        for (qsizetype at = compact.indexOf(maker); at >= 0; at = compact.indexOf(maker, at + 1)) {
+            if (at == 0 || !IsLatinOrDigit(compact[at - 1])) {
+                makers.push_back(maker.toStdString());
+                break;
+            }
+        }
+    }
+    SortDistinct(makers);
+    return makers;
 }
 
 TitleKind KindOf(const QString& compact)
@@ -258,7 +354,19 @@ TitleKind KindOf(const QString& compact)
             const QStringView before = QStringView(compact).left(at);
             if (w.afterModel && (at == 0 || !IsLatinOrDigit(compact[at - 1])))
                 continue;
-            if (StartsWithAny(words.belongings, after))
+            // ケース・説明書付き: the belongings listed, then the mark.
+            QStringView rest = after;
+            for (bool more = true; more;) {
+                more = false;
+                for (const QString& noun : words.belongingNouns) {
+                    if (rest.startsWith(noun)) {
+                        rest = rest.mid(noun.size());
+                        more = true;
+                        break;
+                    }
+                }
+            }
+            if (StartsWithAny(words.belongings, rest))
                 continue;
             if (std::any_of(words.features.begin(), words.features.end(),
                             [&before](const QString& f) { return before.endsWith(f); }))
@@ -274,19 +382,24 @@ TitleKind KindOf(const QString& compact)
     return TitleKind::Item;
 }
 
-// A token matches its like with letters before it: hero9 and 9, ref16610 and 16610.
+} // namespace
+
+// A token matches its like with letters before it: hero9 and 9, ref16610 and
+// 16610, kissx9i and x9i.
 bool TokensMatch(const std::string& x, const std::string& y)
 {
     if (x == y)
         return true;
     const std::string& longer = x.size() > y.size() ? x : y;
     const std::string& shorter = x.size() > y.size() ? y : x;
-    if (shorter.empty() || !std::isdigit(static_cast<unsigned char>(shorter[0])) || !longer.ends_with(shorter))
+    if (shorter.empty() || !longer.ends_with(shorter))
         return false;
     const std::size_t prefix = longer.size() - shorter.size();
     return std::all_of(longer.begin(), longer.begin() + static_cast<std::ptrdiff_t>(prefix),
                        [](char c) { return c >= 'a' && c <= 'z'; });
 }
+
+namespace {
 
 // Whether x holds a token that nothing in y matches.
 bool HasUnmatched(const std::vector<std::string>& x, const std::vector<std::string>& y)
@@ -310,7 +423,8 @@ TitleFacts ReadTitle(std::string_view sjisTitle)
     TitleFacts facts;
     facts.key = compact.toStdString();
     facts.grams = TitleTrigrams(facts.key);
-    facts.model = ModelTokensOf(folded);
+    facts.model = ModelTokensOf(folded, &facts.names);
+    facts.makers = MakersOf(compact);
     facts.kind = KindOf(compact);
     return facts;
 }
@@ -331,9 +445,84 @@ bool Comparable(const TitleFacts& a, const TitleFacts& b)
     return a.kind == b.kind && ModelsAgree(a.model, b.model);
 }
 
+std::vector<std::string> CodeKeys(std::string_view code)
+{
+    const std::size_t digit = code.find_first_of("0123456789");
+    if (digit == 0 || digit == std::string_view::npos)
+        return {std::string(code)};
+    return {std::string(code.substr(digit - 1)), '#' + std::string(code.substr(digit))};
+}
+
+std::vector<std::string> CodeLookups(std::string_view code)
+{
+    const std::size_t digit = code.find_first_of("0123456789");
+    if (digit == std::string_view::npos)
+        return {std::string(code)};
+    if (digit == 0)
+        return {std::string(code), '#' + std::string(code)};
+    return {std::string(code.substr(digit - 1)), std::string(code.substr(digit))};
+}
+
+namespace {
+
+bool Intersect(const std::vector<std::string>& x, const std::vector<std::string>& y)
+{
+    for (std::size_t i = 0, j = 0; i < x.size() && j < y.size();) {
+        if (x[i] == y[j])
+            return true;
+        x[i] < y[j] ? ++i : ++j;
+    }
+    return false;
+}
+
+} // namespace
+
+bool SameSort(const TitleFacts& a, const TitleFacts& b)
+{
+    if (!a.makers.empty() && !b.makers.empty())
+        return Intersect(a.makers, b.makers);
+    return Intersect(a.names, b.names) || TrigramSimilarity(a.grams, b.grams) >= kSameSortSimilarity;
+}
+
+bool Alike(const TitleFacts& a, const TitleFacts& b, double similarity)
+{
+    if (!Comparable(a, b))
+        return false;
+    // An accessory's code names what it fits, not what it is: a box and a
+    // battery for the D70 are told apart by their words.
+    if (!a.model.codes.empty() && !b.model.codes.empty() && a.kind != TitleKind::Accessory)
+        return SameSort(a, b);
+    return similarity >= kSimilarityThreshold;
+}
+
+std::optional<NotTakenReason> WhyNotAlike(const TitleFacts& a, const TitleFacts& b, double similarity)
+{
+    if (Alike(a, b, similarity))
+        return std::nullopt;
+    if (a.kind != b.kind)
+        return b.kind == TitleKind::Accessory ? NotTakenReason::Accessory
+               : b.kind == TitleKind::Junk    ? NotTakenReason::Junk
+                                              : NotTakenReason::Item;
+    const ModelTokens &x = a.model, &y = b.model;
+    if (x.variants != y.variants || x.series != y.series)
+        return NotTakenReason::Variant;
+    auto conflict = [&x, &y](std::vector<std::string> ModelTokens::*list) {
+        return HasUnmatched(x.*list, y.*list) && HasUnmatched(y.*list, x.*list);
+    };
+    if (conflict(&ModelTokens::capacities))
+        return NotTakenReason::Capacity;
+    if (conflict(&ModelTokens::sizes))
+        return NotTakenReason::Size;
+    if (conflict(&ModelTokens::codes) || x.codes.empty() != y.codes.empty())
+        return NotTakenReason::Model;
+    if (a.kind != TitleKind::Accessory && !SameSort(a, b))
+        return NotTakenReason::Maker;
+    return NotTakenReason::Dissimilar;
+}
+
 double GramWeight(std::int64_t docs, std::int64_t titles)
 {
-    return std::log1p(static_cast<double>(std::max<std::int64_t>(titles, 0))
+    return std::log1p(static_cast<double>(std::max<std::int64_t>(titles, kWeightFloorTitles))
                       / static_cast<double>(std::max<std::int64_t>(docs, 0) + 1));
 }
 
@@ -401,7 +590,7 @@ std::optional<MarketPrice> MarketFrom(const std::vector<SimilarAuction>& ranked,
     MarketPrice market;
     std::vector<SimilarAuction> taken;
     for (const SimilarAuction& a : ranked) {
-        if (a.similarity < kSimilarityThreshold || a.closingPrice <= 0)
+        if ((a.similarity < kSimilarityThreshold && !a.sameModel) || a.closingPrice <= 0)
             continue;
         if (std::find(excludedIds.begin(), excludedIds.end(), a.auctionId) != excludedIds.end()) {
             market.excluded.push_back(a);

@@ -42,6 +42,8 @@ struct TitleFacts {
     std::vector<std::string> grams;  // TitleTrigrams(key)
     ModelTokens model;
     TitleKind kind = TitleKind::Item;
+    std::vector<std::string> makers; // nikon, canon, ... (TitleWords), sorted
+    std::vector<std::string> names;  // words of Latin letters alone: iphone, eos, kiss, sorted
 };
 TitleFacts ReadTitle(std::string_view sjisTitle);
 
@@ -56,9 +58,59 @@ TitleFacts ReadTitle(std::string_view sjisTitle);
 // capacity left out of a title) does not part them.
 bool ModelsAgree(const ModelTokens& a, const ModelTokens& b);
 bool Comparable(const TitleFacts& a, const TitleFacts& b);
+bool TokensMatch(const std::string& x, const std::string& y);
+
+// What a model code is looked up by: every code it matches (TokensMatch)
+// is filed under one of them. A code with letters before its first digit is
+// filed under its last letter and what follows (nikond70 and d70 under d70,
+// kissx9i and x9i under x9i) and, for the bare numbers it matches, under "#"
+// and the part from its first digit (ref16610 under #16610); a code that
+// starts with a digit under itself.
+std::vector<std::string> CodeKeys(std::string_view code);
+// The keys to look a code's matches up by.
+std::vector<std::string> CodeLookups(std::string_view code);
+
+// Titles with no maker in common and no name or trigrams to speak of are
+// not the same sort of thing, whatever model code they share: a Switch 2
+// is no PS2.
+inline constexpr double kSameSortSimilarity = 0.2;
+// Whether two titles that agree on their model are the same sort of thing:
+// they share a maker, or neither contradicts the other's maker and they
+// share a name (iphone) or kSameSortSimilarity of their trigrams.
+bool SameSort(const TitleFacts& a, const TitleFacts& b);
+
+// The rule a comparable is taken by. Two titles of the same kind that both
+// name a model code and agree in every class of model token are alike
+// whatever dressing surrounds them, if they are the same sort of thing: the
+// model is the evidence, and similarity only orders them. Titles without a
+// code, and accessories, are alike when their similarity reaches
+// kSimilarityThreshold.
+bool Alike(const TitleFacts& a, const TitleFacts& b, double similarity);
+
+// Why a recorded sale naming the same model code is not a comparable.
+enum class NotTakenReason {
+    Accessory,  // sold for the model, or a part of it
+    Junk,       // may not work
+    Item,       // the item itself, where an accessory or junk is priced
+    Variant,    // another variant or series: Pro, Lite, Mark II
+    Capacity,   // 64GB against 128GB
+    Size,       // 41mm against 45mm
+    Model,      // another model code beside the shared one
+    Maker,      // another maker, or another sort of thing
+    Dissimilar, // an accessory whose words differ
+    Outlier,    // left out by the outlier guard
+    Excluded,   // taken out by the user
+};
+// Why b, which shares a model code with a, is not Alike it; nothing when it is.
+std::optional<NotTakenReason> WhyNotAlike(const TitleFacts& a, const TitleFacts& b, double similarity);
 
 // The weight of a trigram held by docs of the history's titles: the rarer,
 // the more it tells (the inverse document frequency, ln(1 + titles / (docs + 1))).
+// A small history cannot tell a maker's name from a model's: most of it may
+// be one model, whose own characters would then weigh nothing. Below
+// kWeightFloorTitles titles the weights are taken as if it held that many,
+// which makes them nearly even.
+inline constexpr std::int64_t kWeightFloorTitles = 1000;
 double GramWeight(std::int64_t docs, std::int64_t titles);
 
 // The weighted Dice coefficient of two trigram sets: 2 Σ shared / (Σ A + Σ B),
@@ -79,6 +131,13 @@ struct SimilarAuction {
     std::int64_t closingPrice = 0; // yen
     std::int64_t endTime = 0;      // seconds since 1970
     double similarity = 0;         // the weighted trigram similarity with the title searched
+    bool sameModel = false;        // taken by its model code, whatever its similarity (Alike)
+};
+
+// A recorded sale of the model that a market does not take, and why.
+struct NotTaken {
+    SimilarAuction auction;
+    NotTakenReason reason = NotTakenReason::Maker;
 };
 
 // Auctions at least this similar count for the market price.
@@ -106,7 +165,7 @@ struct MarketPrice {
 };
 
 // The market price from candidates ranked most similar first: the first
-// kMarketMaxCount at or above the threshold that the user did not exclude,
+// kMarketMaxCount at or above the threshold (or of the same model) that the user did not exclude,
 // less the outliers. Nothing from fewer than kMarketMinCount. An even count
 // takes the mean of the middle two, rounded down.
 std::optional<MarketPrice> MarketFrom(const std::vector<SimilarAuction>& ranked,

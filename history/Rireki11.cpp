@@ -71,6 +71,25 @@ void SetBodyRows(StringGrid* grid, std::size_t count)
         SetCell(grid, col, 1, QString());
 }
 
+// Why a sale of the model is not in the market, as the 扱い column says it.
+QString NotTakenText(NotTakenReason reason)
+{
+    switch (reason) {
+    case NotTakenReason::Accessory: return U("対象外：付属品・部品");
+    case NotTakenReason::Junk: return U("対象外：ジャンク");
+    case NotTakenReason::Item: return U("対象外：本体");
+    case NotTakenReason::Variant: return U("対象外：別の型（Pro・Ⅱ など）");
+    case NotTakenReason::Capacity: return U("対象外：容量違い");
+    case NotTakenReason::Size: return U("対象外：サイズ違い");
+    case NotTakenReason::Model: return U("対象外：別の型番");
+    case NotTakenReason::Maker: return U("対象外：別のメーカー・品物");
+    case NotTakenReason::Dissimilar: return U("対象外：似ていない");
+    case NotTakenReason::Outlier: return U("外れ値");
+    case NotTakenReason::Excluded: return U("相場から外した");
+    }
+    return QString();
+}
+
 QString AccuracyText(const AccuracyCell& cell)
 {
     if (cell.count == 0)
@@ -187,44 +206,49 @@ void TForm11::ShowHistory()
     }
     similarAddresses_.clear();
     similarRows_.clear();
-    // Used first, then those the outlier guard or the user left out, each with why.
+    // Used first, then those the outlier guard or the user left out, then the
+    // other sales of the model, each with why.
     struct Row {
         SimilarAuction auction;
         QString use;
         bool excluded = false;
+        bool comparable = true; // may be taken out or brought back
     };
     std::vector<Row> rows;
+    std::optional<MarketPrice> market;
+    if (outlook)
+        market = outlook->market;
+    const std::vector<NotTaken> notTaken =
+        current_ ? history.NotTakenSales(current_->record.title, current_->record.auctionId, market)
+                 : std::vector<NotTaken>();
+    std::size_t others = 0;
+    for (const NotTaken& n : notTaken)
+        others += n.reason != NotTakenReason::Outlier && n.reason != NotTakenReason::Excluded;
     if (outlook) {
-        const MarketPrice& market = outlook->market;
-        ui.Label4->setText(YenText(market.price, locale));
+        ui.Label4->setText(YenText(market->price, locale));
         ui.Label8->setText(outlook->forecast ? YenText(*outlook->forecast, locale) : U("（終了）"));
         QString basis = U("似た商品 %1 件の落札価格の中央値（%2〜%3）")
-                            .arg(market.count)
-                            .arg(Yen(market.low), Yen(market.high));
-        if (!market.outliers.empty() || !market.excluded.empty())
-            basis += U("、外れ値 %1 件と外した %2 件を除く").arg(market.outliers.size()).arg(market.excluded.size());
+                            .arg(market->count)
+                            .arg(Yen(market->low), Yen(market->high));
+        if (!market->outliers.empty() || !market->excluded.empty())
+            basis += U("、外れ値 %1 件と外した %2 件を除く").arg(market->outliers.size()).arg(market->excluded.size());
         ui.Label10->setText(basis);
-        for (const SimilarAuction& a : market.similar)
+        for (const SimilarAuction& a : market->similar)
             rows.push_back({a, U("採用")});
-        for (const SimilarAuction& a : market.outliers) {
-            const double times = static_cast<double>(a.closingPrice) / static_cast<double>(std::max<std::int64_t>(market.price, 1));
-            rows.push_back({a, U("外れ値（相場の%1倍）").arg(QString::number(times, 'g', 2))});
-        }
-        for (const SimilarAuction& a : market.excluded)
-            rows.push_back({a, U("相場から外した"), true});
     } else {
         ui.Label4->setText(U("（データなし）"));
         ui.Label8->setText(U("（未予測）"));
-        ui.Label10->setText(U("（似たオークションの記録が足りません）"));
-        if (current_) {
-            // Too few left: those the user excluded stay listed, to bring back.
-            const std::vector<std::string> excluded = history.Excluded(current_->record.auctionId);
-            for (const SimilarAuction& a :
-                 history.Similar(current_->record.title, current_->record.auctionId, kMarketMaxCount + excluded.size())) {
-                if (std::find(excluded.begin(), excluded.end(), a.auctionId) != excluded.end())
-                    rows.push_back({a, U("相場から外した"), true});
-            }
+        ui.Label10->setText(others > 0 ? U("（似たオークションの記録が足りません。同じ型番の %1 件は下の理由で対象外）").arg(others)
+                                       : U("（似たオークションの記録が足りません）"));
+    }
+    for (const NotTaken& n : notTaken) {
+        QString use = NotTakenText(n.reason);
+        if (n.reason == NotTakenReason::Outlier && market) {
+            const double times = static_cast<double>(n.auction.closingPrice) / static_cast<double>(std::max<std::int64_t>(market->price, 1));
+            use = U("外れ値（相場の%1倍）").arg(QString::number(times, 'g', 2));
         }
+        const bool excluded = n.reason == NotTakenReason::Excluded;
+        rows.push_back({n.auction, use, excluded, excluded || n.reason == NotTakenReason::Outlier});
     }
     SetBodyRows(ui.StringGrid1, rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -236,7 +260,7 @@ void TForm11::ShowHistory()
         SetCell(ui.StringGrid1, 3, row, QString::number(std::lround(a.similarity * 100)) + QLatin1Char('%'));
         SetCell(ui.StringGrid1, 4, row, rows[i].use);
         similarAddresses_.push_back(a.address);
-        similarRows_.emplace_back(a.auctionId, rows[i].excluded);
+        similarRows_.push_back({a.auctionId, rows[i].excluded, rows[i].comparable});
     }
     UpdateExclusionButtons();
 
@@ -302,16 +326,28 @@ void TForm11::SetSelectedExcluded(bool excluded)
     const int row = ui.StringGrid1->currentRow();
     if (!current_ || row < 1 || static_cast<std::size_t>(row) > similarRows_.size())
         return;
+    const std::string chosen = similarRows_[row - 1].auctionId;
     History history;
     if (history.Open())
-        history.SetExcluded(current_->record.auctionId, similarRows_[row - 1].first, excluded);
+        history.SetExcluded(current_->record.auctionId, chosen, excluded);
     ShowHistory();
+    // The selection stays on the sale just changed, in view: a second click
+    // must not take out the next one.
+    for (std::size_t i = 0; i < similarRows_.size(); ++i) {
+        if (similarRows_[i].auctionId == chosen) {
+            ui.StringGrid1->setCurrentCell(static_cast<int>(i) + 1, 0);
+            if (QTableWidgetItem* item = ui.StringGrid1->item(static_cast<int>(i) + 1, 0))
+                ui.StringGrid1->scrollToItem(item);
+            break;
+        }
+    }
+    UpdateExclusionButtons();
 }
 
 void TForm11::UpdateExclusionButtons()
 {
     const int row = ui.StringGrid1->currentRow();
     const bool chosen = current_ && row >= 1 && static_cast<std::size_t>(row) <= similarRows_.size();
-    ui.BitBtn3->setEnabled(chosen && !similarRows_[row - 1].second);
-    ui.BitBtn4->setEnabled(chosen && similarRows_[row - 1].second);
+    ui.BitBtn3->setEnabled(chosen && similarRows_[row - 1].comparable && !similarRows_[row - 1].excluded);
+    ui.BitBtn4->setEnabled(chosen && similarRows_[row - 1].excluded);
 }

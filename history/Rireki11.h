@@ -49,9 +49,15 @@ private:
     // The page addresses behind the rows of the two auction grids.
     std::vector<std::string> similarAddresses_;
     std::vector<std::string> recordedAddresses_;
-    // The comparables behind the rows of the similar grid, and whether the
-    // user excluded each.
-    std::vector<std::pair<std::string, bool>> similarRows_;
+    // The sales behind the rows of the similar grid: whether the user
+    // excluded each, and whether it may be taken out or brought back (a sale
+    // of another kind or model may not).
+    struct SimilarRow {
+        std::string auctionId;
+        bool excluded = false;
+        bool comparable = true;
+    };
+    std::vector<SimilarRow> similarRows_;
 };
 
 extern TForm11* Form11;

@@ -144,6 +144,10 @@ MARKET = [
      34, 7, 25000, 57000, None, 24),
     ("e49650287", "【送料無料】ニコン D70 ボディ ショット数少なめ", "lens_ya",
      41, 5, 40000, 59500, None, 10),
+    # Sold for the D70, not the camera: the history window says why it is
+    # not in the D70's market.
+    ("e49588120", "ニコン D70対応 互換バッテリー EN-EL3e 2個セット", "lens_ya",
+     30, 5, 500, 1800, None, 6),
     # Started at 1 yen on a weekday morning: few saw it, and it went for a
     # fraction of the others; the outlier guard leaves it out.
     ("e49871206", "ニコン D70 デジタル一眼レフ ボディ 1円スタート", "lens_ya",

@@ -9,6 +9,7 @@
 
 #include "analysis/Prediction.h"
 #include "app/ForecastTool.h"
+#include "base/Text.h"
 #include "history/History.h"
 #include "tests/analysis/PageFixtures.h"
 #include "tests/support/Sandbox.h"
@@ -180,6 +181,51 @@ TEST_F(ForecastToolTest, RecordsOnlyWhenAskedAndShowsTheMarketOfSimilarSales)
     const ToolRun refused = Tool(At("2023-12-29 22:00", {"--record"}));
     EXPECT_EQ(refused.status, 3);
     EXPECT_NE(refused.err.find("not recorded"), std::string::npos);
+}
+
+TEST_F(ForecastToolTest, JsonListsTheModelsSalesLeftOutOfTheMarketWithWhy)
+{
+    std::string page = BidHistoryPage();
+    for (std::size_t at; (at = page.find("丂型")) != std::string::npos;)
+        page.replace(at, std::string("丂型").size(), "SARB033");
+    WriteEucPage("page.html", page);
+    {
+        History history;
+        ASSERT_TRUE(history.Open());
+        const struct {
+            const char *id, *title;
+            std::int32_t price;
+        } sales[] = {
+            {"c1", "セイコー SARB033 自動巻き 腕時計", 45000}, {"c2", "SEIKO SARB033 箱・保証書あり", 44000},
+            {"c3", "SEIKO SARB033 匿名配送対応", 46000},       {"c4", "セイコー SARB033 美品", 43000},
+            {"a1", "SARB033対応 替えベルト 互換", 2000},        {"j1", "SEIKO SARB033 ジャンク", 9000},
+        };
+        std::int32_t end = static_cast<std::int32_t>(LocalTime(2023, 12, 1, 10, 0));
+        for (const auto& sale : sales) {
+            AuctionRecord record;
+            record.auctionId = sale.id;
+            record.title = SjisFromUtf8(sale.title);
+            BidLog log;
+            log.Add({end, sale.price, "", "bidder", ""});
+            log.Add({end - 86400, 100, "", "start", ""});
+            Prediction ended;
+            ended.ended = true;
+            ended.endTime = end;
+            ASSERT_TRUE(history.Record(record, log, ended, 1, "", end + 1));
+            end += 3600;
+        }
+        ASSERT_TRUE(history.SetExcluded("b12345678", "c4", true));
+    }
+    const QJsonDocument json = QJsonDocument::fromJson(QByteArray::fromStdString(Tool(At("2023-12-29 22:00", {"--json"})).out));
+    const QJsonObject market = json["market"].toObject();
+    EXPECT_EQ(market["count"].toInt(), 3);
+    ASSERT_EQ(market["excluded"].toArray().size(), 1);
+    EXPECT_EQ(market["excluded"][0]["auctionId"].toString(), "c4");
+    EXPECT_TRUE(market["outliers"].toArray().isEmpty());
+    std::set<std::pair<QString, QString>> why;
+    for (const QJsonValue sale : json["notTaken"].toArray())
+        why.emplace(sale["auctionId"].toString(), sale["reason"].toString());
+    EXPECT_EQ(why, (std::set<std::pair<QString, QString>>{{"c4", "excluded"}, {"a1", "accessory"}, {"j1", "junk"}}));
 }
 
 // The manual page keeps up with the program: every option --help names is

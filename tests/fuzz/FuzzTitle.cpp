@@ -26,6 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const double ab = TitleSimilarity(a, b);
     const double ba = TitleSimilarity(b, a);
     FUZZ_CHECK(ab >= 0 && ab <= 1 && ab == ba);
+    FUZZ_CHECK(Alike(a, b, ab) == Alike(b, a, ab));
+    FUZZ_CHECK(Alike(a, b, ab) == !WhyNotAlike(a, b, ab).has_value());
     FUZZ_CHECK(a.grams.empty() || TitleSimilarity(a, a) == 1);
     std::vector<double> weights;
     for (std::size_t i = 0; i < a.grams.size(); ++i)

@@ -170,6 +170,9 @@ TEST_F(HistoryWindowTest, ShowsTheLeftOutOutlierAndExcludesAComparableUntilBroug
         {"e3", "ニコン Ｄ７０ ボディ 元箱付き", 61500},
         {"e4", "ﾆｺﾝ D70 ボディ 元箱付き 中古", 60000},
         {"e5", "ニコン D70 ボディ 元箱付き", 6000},
+        {"e6", "ニコン D70対応 互換バッテリー", 1500},
+        {"e7", "ニコン D70 ボディ ジャンク", 3000},
+        {"e8", "ニコン D700 ボディ", 60000},
     };
     {
         History history;
@@ -191,7 +194,13 @@ TEST_F(HistoryWindowTest, ShowsTheLeftOutOutlierAndExcludesAComparableUntilBroug
     EXPECT_EQ(Form11->ui.Label4->text(), YenText(59000, QLocale()));
     EXPECT_EQ(Utf8FromSjis(grid->Cell(4, rowOf("ニコン D70 ボディ 元箱付き"))), "外れ値（相場の0.1倍）");
     EXPECT_EQ(Utf8FromSjis(grid->Cell(4, rowOf("ニコン D70 ボディ 元箱付き 美品"))), "採用");
+    // The model's other sales, with why they are not in the market; D700 is another model.
+    EXPECT_EQ(Utf8FromSjis(grid->Cell(4, rowOf("ニコン D70対応 互換バッテリー"))), "対象外：付属品・部品");
+    EXPECT_EQ(Utf8FromSjis(grid->Cell(4, rowOf("ニコン D70 ボディ ジャンク"))), "対象外：ジャンク");
+    EXPECT_EQ(rowOf("ニコン D700 ボディ"), grid->rowCount());
     EXPECT_FALSE(Form11->ui.BitBtn3->isEnabled()) << "nothing chosen";
+    grid->setCurrentCell(rowOf("ニコン D70 ボディ ジャンク"), 0);
+    EXPECT_FALSE(Form11->ui.BitBtn3->isEnabled()) << "not a comparable";
 
     // "相場から外す" on the cheapest sale: it stays listed, as excluded.
     grid->setCurrentCell(rowOf("ニコン D70 ボディ 元箱付き 美品"), 0);
@@ -199,6 +208,8 @@ TEST_F(HistoryWindowTest, ShowsTheLeftOutOutlierAndExcludesAComparableUntilBroug
     EXPECT_FALSE(Form11->ui.BitBtn4->isEnabled());
     Form11->ui.BitBtn3->click();
     EXPECT_EQ(Utf8FromSjis(grid->Cell(4, rowOf("ニコン D70 ボディ 元箱付き 美品"))), "相場から外した");
+    EXPECT_EQ(grid->currentRow(), rowOf("ニコン D70 ボディ 元箱付き 美品")) << "the selection follows the sale";
+    EXPECT_FALSE(Form11->ui.BitBtn3->isEnabled()) << "a second click takes out no other sale";
     EXPECT_EQ(Form11->ui.Label4->text(), YenText(60000, QLocale()));
     EXPECT_NE(Form11->ui.Label10->text().toStdString().find("外れ値 1 件と外した 1 件を除く"), std::string::npos);
     History reopened;

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <map>
 #include <random>
+#include <sstream>
 
 #include "base/Text.h"
 #include "history/History.h"
@@ -245,6 +247,30 @@ std::vector<CorpusAuction> MakeTitleCorpus(std::size_t count, std::uint32_t seed
     return corpus;
 }
 
+std::vector<CorpusAuction> ReadTitleFile(const std::string& path, const std::string& role)
+{
+    std::vector<CorpusAuction> auctions;
+    std::ifstream in(path);
+    std::string line;
+    for (int n = 1; std::getline(in, line); ++n) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        std::vector<std::string> fields;
+        std::istringstream cells(line);
+        for (std::string cell; std::getline(cells, cell, '\t');)
+            fields.push_back(cell);
+        if (fields.size() != 5 || fields[0] != role)
+            continue;
+        CorpusAuction a;
+        a.id = role + std::to_string(n);
+        a.title = fields[1];
+        a.label = fields[2] + " / " + fields[3];
+        a.price = std::stoll(fields[4]);
+        auctions.push_back(std::move(a));
+    }
+    return auctions;
+}
+
 bool RecordCorpus(History& history, const std::vector<CorpusAuction>& auctions)
 {
     History::Batch batch(history);
@@ -275,6 +301,28 @@ double CorpusFigures::MedianError() const
     return sorted[sorted.size() / 2];
 }
 
+namespace {
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return SortedMedian(values);
+}
+
+} // namespace
+
+double CorpusFigures::HalfTimeError() const
+{
+    return Median(halfTimeErrors);
+}
+
+double CorpusFigures::TrueMedianError() const
+{
+    return Median(trueMedianErrors);
+}
+
 double CorpusFigures::MeanError() const
 {
     double sum = 0;
@@ -295,10 +343,30 @@ CorpusFigures MeasureCorpus(const History& history, const std::vector<CorpusAuct
     CorpusFigures figures;
     for (const CorpusAuction& q : queries) {
         ++figures.queries;
+        const bool known = pricesOf.count(q.label) && pricesOf[q.label].size() >= 3;
+        figures.known += known;
         const std::optional<MarketPrice> market = history.Market(SjisFromUtf8(q.title), q.id);
         if (!market)
             continue;
         ++figures.priced;
+        figures.knownPriced += known;
+        if (known) {
+            // Half time: the price stands at 35 to 75 % of where it will
+            // close, and the straight line doubles it.
+            const double standing = 0.35 + 0.4 * static_cast<double>((figures.queries * 37) % 100) / 100;
+            MarketForecastInput in;
+            in.currentPrice = std::max<std::int64_t>(100, std::llround(static_cast<double>(q.price) * standing / 10) * 10);
+            in.seedForecast = 2 * in.currentPrice;
+            in.marketPrice = market->price;
+            for (const SimilarAuction& s : market->similar)
+                in.closingPrices.push_back(s.closingPrice);
+            in.elapsedShare = 0.5;
+            const double closing = static_cast<double>(q.price);
+            figures.halfTimeErrors.push_back(std::abs(static_cast<double>(MarketAwareForecast(in)) - closing) / closing);
+            std::vector<std::int64_t> own = pricesOf[q.label];
+            std::sort(own.begin(), own.end());
+            figures.trueMedianErrors.push_back(std::abs(static_cast<double>(SortedMedian(own)) - closing) / closing);
+        }
         bool pure = true;
         for (const SimilarAuction& s : market->similar) {
             const bool right = labelOf[s.auctionId] == q.label;

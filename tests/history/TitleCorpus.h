@@ -21,6 +21,11 @@ struct CorpusAuction {
 // same auctions. Their IDs are idPrefix and a number.
 std::vector<CorpusAuction> MakeTitleCorpus(std::size_t count, std::uint32_t seed, const std::string& idPrefix);
 
+// The titles of a hand-written file (role, title, model, kind, price, one a
+// line, tab-separated; # starts a comment) of one role: "h" recorded, "q"
+// read against them. Labels are model and kind joined as the corpus's are.
+std::vector<CorpusAuction> ReadTitleFile(const std::string& path, const std::string& role);
+
 // Records the auctions as ended and sold at their price, in one batch.
 bool RecordCorpus(History& history, const std::vector<CorpusAuction>& auctions);
 
@@ -32,12 +37,22 @@ struct CorpusFigures {
     int right = 0;           // of them, the same model and kind as the query
     int impureMarkets = 0;   // markets with at least one other model or kind
     std::vector<double> errors; // |market − the label's own median| / that median, per priced query
+    // Queries whose label has at least three recorded sales, and of them those priced.
+    int known = 0;
+    int knownPriced = 0;
+    // At half time, per priced query with a known label, relative to its own
+    // closing price: the market-aware forecast's error and the error of the
+    // label's true median of recorded sales (the best a market could do).
+    std::vector<double> halfTimeErrors, trueMedianErrors;
 
     double Purity() const { return comparables ? static_cast<double>(right) / comparables : 0; }
     double Coverage() const { return queries ? static_cast<double>(priced) / queries : 0; }
     double ImpureShare() const { return priced ? static_cast<double>(impureMarkets) / priced : 0; }
+    double KnownCoverage() const { return known ? static_cast<double>(knownPriced) / known : 0; }
     double MedianError() const;
     double MeanError() const;
+    double HalfTimeError() const;
+    double TrueMedianError() const;
 };
 
 // recorded: what RecordCorpus put into the history, for each label's own median.
