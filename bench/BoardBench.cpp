@@ -87,7 +87,7 @@ int main(int argc, char** argv)
     std::vector<AuctionEntry> entries;
     for (int i = 0; i < kAuctions; ++i)
         entries.push_back({"http://" + service.Address() + "/jp/auction/a" + std::to_string(i),
-                           "a" + std::to_string(i), "", 0});
+                           "a" + std::to_string(i), ""});
     BoardSettings fast = board.Rules().Settings();
     fast.gapSeconds = 0; // the benchmark's own: the stored setting never goes below 1 s
     board.Rules().SetSettings(fast);

@@ -64,8 +64,7 @@ void Board::SetEntries(const std::vector<AuctionEntry>& entries, std::int64_t no
         const std::string key = AuctionKey(entry.Url);
         BoardRow row;
         const auto found = kept.find(key);
-        const bool keptRow = found != kept.end();
-        if (keptRow) {
+        if (found != kept.end()) {
             row = std::move(found->second);
             kept.erase(found);
         } else {
@@ -75,10 +74,9 @@ void Board::SetEntries(const std::vector<AuctionEntry>& entries, std::int64_t no
         row.url = entry.Url;
         if (!row.last)
             row.title = entry.Title;
-        // An import makes the list afresh, without limits: an auction still
-        // in it keeps the one it had.
-        if (entry.Limit > 0 || !keptRow)
-            row.limit = entry.Limit > 0 ? std::optional<std::int64_t>(entry.Limit) : std::nullopt;
+        row.limitId = AuctionLimitId(entry.Url);
+        const auto limit = limits_.find(row.limitId);
+        row.limit = limit != limits_.end() ? std::optional<std::int64_t>(limit->second) : std::nullopt;
         rows.push_back(std::move(row));
     }
     rows_ = std::move(rows);
@@ -91,18 +89,36 @@ void Board::SetEntries(const std::vector<AuctionEntry>& entries, std::int64_t no
     }
 }
 
+void Board::SetLimits(const std::map<std::string, std::int32_t>& limits)
+{
+    limits_.clear();
+    for (const auto& [id, price] : limits) {
+        if (price > 0)
+            limits_.emplace(id, price);
+    }
+    for (BoardRow& row : rows_) {
+        const auto limit = limits_.find(row.limitId);
+        row.limit = limit != limits_.end() ? std::optional<std::int64_t>(limit->second) : std::nullopt;
+    }
+}
+
 void Board::SetLimit(std::size_t row, std::optional<std::int64_t> limit)
 {
     if (row >= rows_.size())
         return;
-    const std::string key = rows_[row].key;
+    const std::string id = rows_[row].limitId;
+    if (limit)
+        limits_[id] = *limit;
+    else
+        limits_.erase(id);
     for (BoardRow& r : rows_) {
-        if (r.key == key)
+        if (r.limitId == id) {
             r.limit = limit;
+            // A new limit may be passed anew.
+            alerted_.erase({r.key, AlertEvent::PriceOverLimit});
+            alerted_.erase({r.key, AlertEvent::ForecastOverLimit});
+        }
     }
-    // A new limit may be passed anew.
-    alerted_.erase({key, AlertEvent::PriceOverLimit});
-    alerted_.erase({key, AlertEvent::ForecastOverLimit});
 }
 
 void Board::MarkAllDue(std::int64_t now)

@@ -40,6 +40,7 @@ struct BoardRow {
     std::string url;   // the list entry's
     std::string title; // the list entry's, until a read gives the page's
     std::string key;   // rows of one auction share it, and its reads
+    std::string limitId; // AuctionLimitId: what its limit is kept under
     std::optional<std::int64_t> limit;
 
     std::optional<BoardReading> last; // the last good read
@@ -79,9 +80,12 @@ public:
 
     // The rows follow the list: entries still there keep their reads, new
     // ones are read at once, rows of removed entries go; each row takes its
-    // entry's limit.
+    // auction's limit.
     void SetEntries(const std::vector<AuctionEntry>& entries, std::int64_t now);
     const std::vector<BoardRow>& Rows() const { return rows_; }
+    // The limits by AuctionLimitId (ReadAuctionLimits), for every row.
+    void SetLimits(const std::map<std::string, std::int32_t>& limits);
+    // One auction's limit, on every row of it.
     void SetLimit(std::size_t row, std::optional<std::int64_t> limit);
 
     // Every row due now ("すべて更新").
@@ -116,4 +120,5 @@ private:
     std::string readingKey_;
     std::optional<std::int64_t> lastRequest_;
     std::set<std::pair<std::string, AlertEvent>> alerted_;
+    std::map<std::string, std::int64_t> limits_;
 };

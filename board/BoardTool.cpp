@@ -12,6 +12,7 @@
 #include "analysis/ForecastTool.h"
 #include "analysis/Prediction.h"
 #include "app/AuctionList.h"
+#include "app/Registry.h"
 #include "app/Text.h"
 #include "board/BoardReader.h"
 #include "board/BoardText.h"
@@ -81,6 +82,7 @@ int RunBoardTool(const std::vector<std::string>& args, std::ostream& out, std::o
     ReadAuctionList(list);
     std::vector<AuctionEntry> entries(list.entries.begin(), list.entries.begin() + list.count);
     Board board(ReadBoardSettings());
+    board.SetLimits(ReadAuctionLimits());
     board.SetEntries(entries, std::time(nullptr));
 
     QTemporaryDir work;

@@ -8,6 +8,7 @@
 
 #include "analysis/Prediction.h"
 #include "app/AuctionList.h"
+#include "app/Registry.h"
 #include "app/Text.h"
 #include "app/Unit1.h"
 #include "board/BoardModel.h"
@@ -139,16 +140,9 @@ void TForm12::ListChanged()
 {
     const int count = std::clamp(gAuctionList.count, 0, AuctionList::kCapacity);
     const std::vector<AuctionEntry> entries(gAuctionList.entries.begin(), gAuctionList.entries.begin() + count);
+    // Read afresh: another copy may have set one.
+    board_.SetLimits(ReadAuctionLimits());
     board_.SetEntries(entries, clock_());
-    // Limits the board kept through an import go back into the list.
-    for (int i = 0; i < count; ++i) {
-        AuctionEntry& entry = gAuctionList.entries[static_cast<std::size_t>(i)];
-        const std::optional<std::int64_t>& limit = board_.Rows()[static_cast<std::size_t>(i)].limit;
-        if (limit && entry.Limit != *limit) {
-            entry.Limit = static_cast<std::int32_t>(*limit);
-            StoreEntryLimit(i, entry.Limit);
-        }
-    }
     model_->Reset();
     SchedulePump();
 }
@@ -244,16 +238,11 @@ void TForm12::SetLimit(int row, std::optional<std::int64_t> limit)
 {
     if (row < 0 || static_cast<std::size_t>(row) >= board_.Rows().size())
         return;
-    const std::string key = board_.Rows()[static_cast<std::size_t>(row)].key;
     board_.SetLimit(static_cast<std::size_t>(row), limit);
-    // Kept with every list entry of the auction, at once.
-    for (int i = 0; i < std::clamp(gAuctionList.count, 0, AuctionList::kCapacity); ++i) {
-        AuctionEntry& entry = gAuctionList.entries[static_cast<std::size_t>(i)];
-        if (AuctionKey(entry.Url) == key) {
-            entry.Limit = limit ? static_cast<std::int32_t>(*limit) : 0;
-            StoreEntryLimit(i, entry.Limit);
-        }
-    }
+    // Kept with the auction at once, whatever becomes of the list.
+    if (StoreAuctionLimit(board_.Rows()[static_cast<std::size_t>(row)].limitId,
+                          limit ? static_cast<std::int32_t>(*limit) : 0) != 0)
+        ShowStatus(U("上限を保存できませんでした（設定ファイルに書き込めません）。"));
 }
 
 int TForm12::SourceRow(const QModelIndex& index) const

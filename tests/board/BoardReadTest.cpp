@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <sstream>
 
+#include "app/Registry.h"
 #include "board/BoardReader.h"
 #include "board/BoardText.h"
 #include "board/BoardTool.h"
@@ -123,7 +124,7 @@ TEST_F(BoardReadTest, AHistoryHeldByAnotherCopyCostsTheRecordNotTheRead)
 
     // The board shows it and reads the closing price again later.
     Board board;
-    board.SetEntries({{Url(), "Camera", "", 0}}, now);
+    board.SetEntries({{Url(), "Camera", ""}}, now);
     board.Started(0, now);
     board.Finished(0, r);
     EXPECT_EQ(StateText(board.Rows()[0]), QString::fromUtf8("エラー: 履歴に記録できません"));
@@ -134,11 +135,12 @@ TEST_F(BoardReadTest, TheToolPrintsEveryEntryAndCarriesTheErrorsOfThoseThatFail)
 {
     service.Set(kHistoryTarget, Http("200 OK", Running(now)));
     AuctionList list;
-    list.entries[0] = {Url(), "Camera", "", 3000};
-    list.entries[1] = {service.Url("/jp/auction/gone"), "Gone", "", 0};
-    list.entries[2] = {SjisFromUtf8("リストの見出し"), "Heading", "", 0};
+    list.entries[0] = {Url(), "Camera", ""};
+    list.entries[1] = {service.Url("/jp/auction/gone"), "Gone", ""};
+    list.entries[2] = {SjisFromUtf8("リストの見出し"), "Heading", ""};
     list.count = 3;
     ASSERT_TRUE(StoreAuctionList(list, true));
+    ASSERT_EQ(StoreAuctionLimit("t1", 3000), 0);
     // The quickest gap the settings allow keeps the test short.
     ASSERT_TRUE(StoreBoardSettings(BoardSettings{BoardSettings::kMinFloor, 1, 5, true, false}));
 

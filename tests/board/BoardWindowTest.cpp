@@ -5,6 +5,7 @@
 #include <QSortFilterProxyModel>
 
 #include "app/AuctionList.h"
+#include "app/Registry.h"
 #include "board/BoardModel.h"
 #include "board/Kanshi12.h"
 #include "tests/support/FormsFixture.h"
@@ -22,7 +23,7 @@ protected:
         gAuctionList = AuctionList{};
         for (int i = 0; i < 3; ++i)
             gAuctionList.entries[static_cast<std::size_t>(i)] = {"http://h/jp/auction/a" + std::to_string(i),
-                                                                 "title " + std::to_string(i), "", 0};
+                                                                 "title " + std::to_string(i), ""};
         gAuctionList.count = 3;
         ASSERT_TRUE(StoreAuctionList(gAuctionList, true));
         Form1->ShowAuctionTitles();
@@ -58,7 +59,7 @@ TEST_F(BoardWindowTest, RowsFollowTheListCountDownAndAreToldApartByText)
     Give(0, 2 * 86400 + 3 * 3600 + 10, 1000);
     Give(1, 4 * 60 + 12, 2000);
     Give(2, -60, 3000);
-    gAuctionList.entries[2].Limit = 2500;
+    ASSERT_EQ(StoreAuctionLimit("a2", 2500), 0); // set in another copy
     Form1->ShowAuctionTitles(); // a list change keeps the reads
 
     // Sorted by time left: the nearest end first, the ended last.
@@ -71,20 +72,17 @@ TEST_F(BoardWindowTest, RowsFollowTheListCountDownAndAreToldApartByText)
     const QAbstractItemModel* view = Form12->ui.TableView1->model();
     EXPECT_NE(view->data(view->index(0, 0), Qt::BackgroundRole), view->data(view->index(1, 0), Qt::BackgroundRole));
 
-    // A limit typed into a row is kept with its list entry at once; an empty one clears it.
+    // A limit typed into a row is kept with its auction at once, whatever
+    // the list becomes and whether or not it is saved; an empty one clears it.
     ASSERT_TRUE(Form12->ui.TableView1->model()->setData(view->index(1, BoardModel::Limit), QStringLiteral("1,500")));
-    AuctionList stored;
-    ReadAuctionList(stored);
-    EXPECT_EQ(stored.entries[0].Limit, 1500);
+    EXPECT_EQ(ReadAuctionLimits(), (std::map<std::string, std::int32_t>{{"a0", 1500}, {"a2", 2500}}));
     EXPECT_FALSE(Form12->ui.TableView1->model()->setData(view->index(1, BoardModel::Limit), QStringLiteral("abc")));
-    // An import makes the list afresh: the auction still in it keeps its limit.
-    gAuctionList.entries[0].Limit = 0;
+    std::swap(gAuctionList.entries[0], gAuctionList.entries[1]); // an import in another order
     Form1->ShowAuctionTitles();
-    EXPECT_EQ(gAuctionList.entries[0].Limit, 1500);
+    EXPECT_EQ(Form12->Rules().Rows()[0].limit, std::nullopt);
+    EXPECT_EQ(Form12->Rules().Rows()[1].limit, 1500);
     ASSERT_TRUE(Form12->ui.TableView1->model()->setData(view->index(1, BoardModel::Limit), QString()));
-    EXPECT_EQ(gAuctionList.entries[0].Limit, 0);
-    Form1->ShowAuctionTitles();
-    EXPECT_EQ(gAuctionList.entries[0].Limit, 0);
+    EXPECT_EQ(ReadAuctionLimits(), (std::map<std::string, std::int32_t>{{"a2", 2500}}));
 
     // An entry removed from the list leaves the board.
     gAuctionList.count = 1;

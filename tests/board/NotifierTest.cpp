@@ -66,7 +66,8 @@ TEST(NotifierTest, AlertsReachTheServiceOncePerEventAndItsLossIsToldNotFatal)
 
     constexpr std::int64_t now = 1'800'000'000;
     Board board;
-    board.SetEntries({{"http://h/jp/auction/a1", "Camera", "", 500}}, now);
+    board.SetLimits({{"a1", 500}});
+    board.SetEntries({{"http://h/jp/auction/a1", "Camera", ""}}, now);
     BoardReading r;
     r.ok = true;
     r.now = now;
