@@ -184,6 +184,7 @@ void TForm1::RunAnalysis()
     ShowSummary(gAuctionRecord);
     // Silent when the history cannot be written: the results above stand.
     RecordAnalysisRun(reading, gAuctionRecord, gBidLog, target.input);
+    emit RunRead(target.input, reading);
     ui.BitBtn5->setEnabled(true);
     ui.BitBtn7->setEnabled(true);
     ui.Chart1->Repaint();

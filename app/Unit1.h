@@ -57,6 +57,8 @@ public:
 signals:
     // A run is about to fetch: the watch board's read under way gives way.
     void RunStarting();
+    // A run read the auction at address (Shift_JIS): the board's rows of it show the same.
+    void RunRead(const std::string& address, const PageReading& reading);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -33,6 +33,7 @@ struct BoardReading {
     std::optional<std::int64_t> halfTimeForecast; // the recorded forecast nearest half the auction time
     bool recorded = false;
     bool recordFailed = false; // wanted in the history and not stored
+    std::string recordError;   // why not (Shift_JIS)
     std::int64_t now = 0;
 };
 
@@ -88,6 +89,10 @@ public:
     // One auction's limit, on every row of it.
     void SetLimit(std::size_t row, std::optional<std::int64_t> limit);
 
+    // A read made elsewhere (the main window's run) of the auction at url:
+    // its rows show it and follow their schedule from it.
+    void TakeReading(const std::string& url, BoardReading reading);
+
     // Every row due now ("すべて更新").
     void MarkAllDue(std::int64_t now);
 
@@ -99,17 +104,27 @@ public:
     std::optional<std::int64_t> WaitForNext(std::int64_t now) const;
 
     // The read of row's auction starts, and ends with reading; every row of
-    // the same auction takes it.
+    // the same auction takes it. replyEnd: when the request ended, if later
+    // than the reading's own time (the gap to the next counts from there).
     void Started(std::size_t row, std::int64_t now);
-    void Finished(std::size_t row, const BoardReading& reading);
+    void Finished(std::size_t row, const BoardReading& reading, std::optional<std::int64_t> replyEnd = std::nullopt);
     // A read given up for the main window's run: due again, no failure.
     void Interrupted(std::size_t row, std::int64_t now);
     bool Busy() const { return busy_; }
     // The rows the read under way (or the last one) is for.
     std::vector<std::size_t> RowsOfRead() const;
 
-    // The alerts due at now, each once per auction and event.
+    // The alerts due at now, each once per auction and event, from rows
+    // read since the board last resumed watching.
     std::vector<BoardAlert> DueAlerts(std::int64_t now);
+    // Watching starts again after a pause: what was read before may be old news.
+    void Resume(std::int64_t now) { freshFrom_ = now; }
+
+    // The service's clock: its time (a reply's Date) at the local time of the
+    // reply. Every time the board is given is the service's (ServiceTime).
+    void LearnClock(std::int64_t local, std::int64_t service);
+    std::int64_t ServiceTime(std::int64_t local) const { return local + clockOffset_; }
+    std::int64_t ClockOffset() const { return clockOffset_; }
 
 private:
     void Apply(BoardRow& row, const BoardReading& reading);
@@ -121,4 +136,6 @@ private:
     std::optional<std::int64_t> lastRequest_;
     std::set<std::pair<std::string, AlertEvent>> alerted_;
     std::map<std::string, std::int64_t> limits_;
+    std::int64_t freshFrom_ = 0;
+    std::int64_t clockOffset_ = 0;
 };

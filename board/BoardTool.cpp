@@ -108,7 +108,7 @@ int RunBoardTool(const std::vector<std::string>& args, std::ostream& out, std::o
         }
         board.Started(*next, now);
         const BoardReading reading = reader.Read(board.Rows()[*next].url, now, tendency, record);
-        board.Finished(*next, reading);
+        board.Finished(*next, reading, std::time(nullptr));
     }
 
     const std::int64_t now = std::time(nullptr);

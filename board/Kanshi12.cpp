@@ -2,6 +2,8 @@
 
 #include <QHeaderView>
 #include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
 #include <QSortFilterProxyModel>
 #include <QUrl>
 #include <algorithm>
@@ -9,6 +11,7 @@
 #include "analysis/Prediction.h"
 #include "app/AuctionList.h"
 #include "app/Registry.h"
+#include "app/RequestSetup.h"
 #include "app/Text.h"
 #include "app/Unit1.h"
 #include "board/BoardModel.h"
@@ -37,10 +40,23 @@ TForm12::TForm12(QWidget* parent)
                    | Qt::WindowCloseButtonHint);
     setModal(false);
     SetOuterSize(this, QSize(1250, 600));
-    if (Form1)
+    if (Form1) {
         connect(Form1, &TForm1::RunStarting, this, &TForm12::RunStarting);
+        connect(Form1, &TForm1::RunRead, this, [this](const std::string& address, const PageReading& page) {
+            BoardReading reading;
+            reading.ok = page.auction.endTime.has_value();
+            reading.auction = page.auction;
+            reading.prediction = page.prediction;
+            reading.now = board_.ServiceTime(page.now);
+            reading.recorded = true;
+            if (!reading.ok)
+                return;
+            board_.TakeReading(address, reading);
+            model_->RowsChanged();
+        });
+    }
 
-    model_ = new BoardModel(board_, [this] { return static_cast<std::int64_t>(clock_()); }, this);
+    model_ = new BoardModel(board_, [this] { return Now(); }, this);
     model_->OnLimit = [this](int row, std::optional<std::int64_t> limit) { SetLimit(row, limit); };
     proxy_ = new QSortFilterProxyModel(this);
     proxy_->setSourceModel(model_);
@@ -64,7 +80,7 @@ TForm12::TForm12(QWidget* parent)
     connect(&pump_, &QTimer::timeout, this, &TForm12::Pump);
 
     connect(ui.BitBtn1, &QPushButton::clicked, this, [this] {
-        board_.MarkAllDue(clock_());
+        board_.MarkAllDue(Now());
         SchedulePump();
     });
     connect(ui.BitBtn2, &QPushButton::clicked, this, &QWidget::close);
@@ -80,13 +96,25 @@ TForm12::TForm12(QWidget* parent)
     for (QCheckBox* box : {ui.CheckBox1, ui.CheckBox2})
         connect(box, &QCheckBox::toggled, this, &TForm12::StoreSettingsFromControls);
 
+    ui.Label1->installEventFilter(this);
+    ui.Label1->setCursor(Qt::PointingHandCursor);
+
+    digest_ = std::make_unique<BoardDigest>();
+    workerContext_ = new QObject;
+    workerContext_->moveToThread(&worker_);
+    connect(&worker_, &QThread::finished, workerContext_, &QObject::deleteLater);
+    worker_.start();
+
     ReadSettings();
-    tick_.start();
+    UpdateWatching(); // with background refresh on, the board watches from the start
 }
 
 TForm12::~TForm12()
 {
     Stop();
+    // A read under way ends first; its answer to this window is then dropped.
+    worker_.quit();
+    worker_.wait();
     // A spin box losing the focus as the window goes would store the settings from a half-destroyed form.
     for (QObject* control : {static_cast<QObject*>(ui.SpinEdit1), static_cast<QObject*>(ui.SpinEdit2),
                              static_cast<QObject*>(ui.SpinEdit3), static_cast<QObject*>(ui.CheckBox1),
@@ -100,8 +128,10 @@ void TForm12::SetNotifier(std::unique_ptr<Notifier> notifier)
     notifierMissing_ = false;
     notifier_->OnAvailability = [this](bool available) {
         notifierMissing_ = !available;
-        if (!available)
-            ShowStatus(U("通知サービスが見つかりません。お知らせはこの欄に表示します。") + lastAlert_);
+        // The alert that found no service is shown here instead.
+        if (!available && !lastAlert_.isEmpty())
+            unseen_.push_back(lastAlert_);
+        UpdateStatus();
     };
 }
 
@@ -127,6 +157,7 @@ void TForm12::StoreSettingsFromControls()
     s.refreshWhileClosed = ui.CheckBox2->isChecked();
     StoreBoardSettings(s);
     ReadSettings(); // clamped as stored
+    UpdateWatching();
     SchedulePump();
 }
 
@@ -134,6 +165,38 @@ void TForm12::FormShow()
 {
     ReadSettings();
     ListChanged();
+    UpdateWatching();
+}
+
+void TForm12::hideEvent(QHideEvent* event)
+{
+    TFormBase::hideEvent(event);
+    UpdateWatching();
+    if (stopped_ || board_.Settings().refreshWhileClosed || toldClosed_ || !Form1 || !Form1->isVisible())
+        return;
+    toldClosed_ = true;
+    auto* box = new QMessageBox(QMessageBox::Information, U("ウォッチボード"),
+                                U("ウォッチボードを閉じたので、監視を止めました（更新も通知もしません）。\n"
+                                  "閉じても監視を続けるには、ボードの「閉じても更新する」にチェックを入れてください。"),
+                                QMessageBox::Ok, Form1);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void TForm12::UpdateWatching()
+{
+    const bool watch = Refreshing();
+    if (watch == tick_.isActive())
+        return;
+    if (watch) {
+        // What was read before the pause is not alerted until read again.
+        board_.Resume(Now());
+        tick_.start();
+        SchedulePump();
+    } else {
+        tick_.stop();
+        pump_.stop();
+    }
 }
 
 void TForm12::ListChanged()
@@ -142,14 +205,15 @@ void TForm12::ListChanged()
     const std::vector<AuctionEntry> entries(gAuctionList.entries.begin(), gAuctionList.entries.begin() + count);
     // Read afresh: another copy may have set one.
     board_.SetLimits(ReadAuctionLimits());
-    board_.SetEntries(entries, clock_());
+    board_.SetEntries(entries, Now());
     model_->Reset();
     SchedulePump();
 }
 
 void TForm12::RunStarting()
 {
-    if (board_.Busy())
+    // Only the transfer gives way: the page's reading is not the network's.
+    if (fetching_)
         reader_->Cancel();
 }
 
@@ -158,7 +222,7 @@ void TForm12::Stop()
     stopped_ = true;
     pump_.stop();
     tick_.stop();
-    if (board_.Busy())
+    if (fetching_)
         reader_->Cancel();
 }
 
@@ -171,7 +235,7 @@ void TForm12::SchedulePump()
 {
     if (!Refreshing() || board_.Busy())
         return;
-    const std::optional<std::int64_t> wait = board_.WaitForNext(clock_());
+    const std::optional<std::int64_t> wait = board_.WaitForNext(Now());
     if (!wait) {
         pump_.stop();
         return;
@@ -183,7 +247,7 @@ void TForm12::Pump()
 {
     if (!Refreshing() || board_.Busy())
         return;
-    const std::time_t now = clock_();
+    const std::int64_t now = Now();
     const bool runActive = Form1 && Form1->RunActive();
     const std::optional<std::size_t> next = board_.NextToRead(now, runActive);
     if (!next) {
@@ -197,17 +261,53 @@ void TForm12::Pump()
     const std::string url = board_.Rows()[*next].url;
     board_.Started(*next, now);
     model_->RowsChanged(board_.RowsOfRead());
-    ShowStatus(U("更新中: ") + QString::fromStdString(Utf8FromSjis(board_.Rows()[*next].title)));
-    const BoardReading reading = reader_->Read(url, now, StoredTendency(), true);
-    if (reader_->Interrupted())
-        board_.Interrupted(*next, clock_());
-    else
-        board_.Finished(*next, reading);
+    reading_ = QString::fromStdString(Utf8FromSjis(board_.Rows()[*next].title));
+    UpdateStatus();
+    fetching_ = true;
+    BoardFetch fetch = reader_->Fetch(url, now);
+    fetching_ = false;
+    if (fetch.serviceTime)
+        board_.LearnClock(clock_(), *fetch.serviceTime);
+    const std::int64_t replyEnd = Now();
+    if (reader_->Interrupted()) {
+        board_.Interrupted(*next, replyEnd);
+        AfterRead();
+        return;
+    }
+    if (fetch.failed) {
+        board_.Finished(*next, *fetch.failed, replyEnd);
+        AfterRead();
+        return;
+    }
+    // The service says whether the auction has ended: read at its time.
+    const std::int64_t at = fetch.serviceTime.value_or(now);
+    page_ = std::move(fetch.page);
+    QMetaObject::invokeMethod(
+        workerContext_,
+        [this, digest = digest_.get(), path = page_->Path(), address = fetch.address, at, keiko = StoredTendency(),
+         replyEnd] {
+            const BoardReading reading = digest->Digest(path, address, at, keiko, true);
+            QMetaObject::invokeMethod(this, [this, reading, replyEnd] { Digested(reading, replyEnd); },
+                                      Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+void TForm12::Digested(const BoardReading& reading, std::int64_t replyEnd)
+{
+    page_.reset();
+    board_.Finished(0, reading, replyEnd);
+    AfterRead();
+}
+
+void TForm12::AfterRead()
+{
     // Only the rows of this auction: the others' cells need no new look.
     model_->RowsChanged(board_.RowsOfRead());
-    if (!notifierMissing_)
-        ShowStatus(QString());
-    Tick();
+    reading_.clear();
+    UpdateStatus();
+    if (Watching())
+        Tick();
     SchedulePump();
 }
 
@@ -215,23 +315,60 @@ void TForm12::Tick()
 {
     if (isVisible())
         model_->Tick();
-    const std::vector<BoardAlert> alerts = board_.DueAlerts(clock_());
-    if (!board_.Settings().alerts)
+    const std::vector<BoardAlert> alerts = board_.DueAlerts(Now());
+    if (!board_.Settings().alerts || alerts.empty())
         return;
-    // The session bus is looked for at the first alert, not at start-up.
-    if (!alerts.empty() && !notifier_)
+    // The session bus is looked for at the first alert, not at start-up, and not on this thread.
+    if (!notifier_)
         SetNotifier(std::make_unique<Notifier>());
     for (const BoardAlert& alert : alerts) {
-        lastAlert_ = U("　") + QString::fromStdString(alert.summary) + U("　") + QString::fromStdString(alert.body);
+        lastAlert_ = QString::fromStdString(alert.summary) + U("　") + QString::fromStdString(alert.body);
         if (notifierMissing_)
-            ShowStatus(lastAlert_.mid(1));
-        notifier_->Notify(alert.summary, alert.body);
+            unseen_.push_back(lastAlert_);
+        // The end is only news; the others ask for the user.
+        notifier_->Notify(alert.summary, alert.body, alert.event != AlertEvent::Ended);
     }
+    UpdateStatus();
+}
+
+void TForm12::UpdateStatus()
+{
+    QString text;
+    if (!unseen_.empty()) {
+        text = unseen_.front();
+        if (unseen_.size() > 1)
+            text += U("　（ほかに未読 %1 件・クリックで次へ）").arg(unseen_.size() - 1);
+    } else if (!reading_.isEmpty()) {
+        text = U("更新中: ") + reading_;
+    } else if (!note_.isEmpty()) {
+        text = note_;
+    } else if (notifierMissing_) {
+        text = U("通知サービスが見つかりません。お知らせはこの欄に表示します。");
+    }
+    const std::int64_t offset = board_.ClockOffset();
+    if (offset > 5 || offset < -5) {
+        const QString clock = offset > 0 ? U("サービスの時計はこの PC より %1 秒進んでいます").arg(offset)
+                                         : U("サービスの時計はこの PC より %1 秒遅れています").arg(-offset);
+        text = text.isEmpty() ? clock : text + U("　｜ ") + clock;
+    }
+    ui.Label1->setText(text);
 }
 
 void TForm12::ShowStatus(const QString& text)
 {
-    ui.Label1->setText(text);
+    note_ = text;
+    UpdateStatus();
+}
+
+bool TForm12::eventFilter(QObject* watched, QEvent* event)
+{
+    // A click on the status line marks its alert seen.
+    if (watched == ui.Label1 && event->type() == QEvent::MouseButtonPress && !unseen_.empty()) {
+        unseen_.pop_front();
+        UpdateStatus();
+        return true;
+    }
+    return TFormBase::eventFilter(watched, event);
 }
 
 void TForm12::SetLimit(int row, std::optional<std::int64_t> limit)

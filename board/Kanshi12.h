@@ -3,8 +3,10 @@
 // them and drives the reads from the event loop.
 #pragma once
 
+#include <QThread>
 #include <QTimer>
 #include <ctime>
+#include <deque>
 #include <memory>
 
 #include "board/Board.h"
@@ -39,13 +41,23 @@ public:
     void SetWorkFile(const std::string& path) { reader_ = std::make_unique<BoardReader>(path); }
     // Starts the next due read if the board may: the schedule's own pump.
     void Pump();
+    // The service's time: the local clock with the offset its replies told.
+    std::int64_t Now() const { return board_.ServiceTime(clock_()); }
+    // Whether rows are read, counted down and alerted now.
+    bool Watching() const { return tick_.isActive(); }
 
 protected:
     void FormShow() override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     bool Refreshing() const;
+    void UpdateWatching();
     void SchedulePump();
+    void Digested(const BoardReading& reading, std::int64_t replyEnd);
+    void AfterRead();
+    void UpdateStatus();
     void Tick();
     void ReadSettings();
     void StoreSettingsFromControls();
@@ -58,6 +70,12 @@ private:
 
     Board board_;
     std::unique_ptr<BoardReader> reader_;
+    // The page's reading, record and market search run there, with a history connection of their own.
+    QThread worker_;
+    QObject* workerContext_ = nullptr;
+    std::unique_ptr<BoardDigest> digest_;
+    std::unique_ptr<WorkFile> page_; // the page the worker reads
+    bool fetching_ = false;
     std::unique_ptr<Notifier> notifier_;
     BoardModel* model_ = nullptr;
     QSortFilterProxyModel* proxy_ = nullptr;
@@ -66,7 +84,11 @@ private:
     std::function<std::time_t()> clock_ = [] { return std::time(nullptr); };
     bool stopped_ = false;
     bool notifierMissing_ = false;
-    QString lastAlert_; // shown in the status line when no service takes it
+    bool toldClosed_ = false;
+    QString lastAlert_;
+    std::deque<QString> unseen_; // alerts the status line shows, the oldest first, until clicked
+    QString reading_;            // the title read now
+    QString note_;
 };
 
 extern TForm12* Form12;

@@ -70,9 +70,9 @@ TEST(BoardScheduleTest, IntervalsShrinkTowardTheEndAndTheClosingReadFollowsIt)
     EXPECT_EQ(NextRead(std::nullopt, false, T0, 60), T0 + kHour);
 
     // A failure waits longer each time, up to an hour, never under the floor.
-    EXPECT_EQ(RetryAt(1, T0, 30), T0 + 30);
-    EXPECT_EQ(RetryAt(3, T0, 30), T0 + 120);
-    EXPECT_EQ(RetryAt(1, T0, 60), T0 + 60);
+    EXPECT_EQ(RetryAt(1, T0, 30), T0 + 60);
+    EXPECT_EQ(RetryAt(3, T0, 30), T0 + 240);
+    EXPECT_EQ(RetryAt(1, T0, 120), T0 + 120);
     EXPECT_EQ(RetryAt(40, T0, 30), T0 + kMaxRetry);
 }
 
@@ -158,6 +158,56 @@ TEST(BoardRulesTest, ReadsFollowTheEndRetryFailuresAndStopOnceTheClosingPriceIsI
     notAuction.permanent = true;
     board.SetEntries({Entry("mailto:x")}, T0);
     EXPECT_FALSE(read(T0, notAuction).due);
+}
+
+TEST(BoardRulesTest, AClosingPriceThatCannotBeRecordedIsTriedLessOftenEachTime)
+{
+    Board board;
+    board.SetEntries({Entry("http://h/jp/auction/a1")}, T0);
+    std::vector<std::int64_t> waits;
+    std::int64_t at = T0;
+    for (int i = 0; i < 8; ++i) {
+        BoardReading closing = Read(at, T0 - kHour, 1000, true);
+        closing.recordError = "why";
+        board.Started(0, at);
+        board.Finished(0, closing);
+        waits.push_back(*board.Rows()[0].due - at);
+        at = *board.Rows()[0].due;
+    }
+    EXPECT_EQ(waits, (std::vector<std::int64_t>{60, 120, 240, 480, 960, 1920, 3600, 3600}));
+    EXPECT_EQ(board.Rows()[0].error, "why");
+    EXPECT_FALSE(board.Rows()[0].done);
+    board.Started(0, at);
+    board.Finished(0, Read(at, T0 - kHour, 1000));
+    EXPECT_TRUE(board.Rows()[0].done);
+    EXPECT_EQ(board.Rows()[0].failures, 0);
+}
+
+TEST(BoardRulesTest, TheGapCountsFromTheEndOfARequestThatTimedOut)
+{
+    BoardSettings settings;
+    settings.gapSeconds = 3;
+    Board board(settings);
+    board.SetEntries({Entry("http://h/jp/auction/a1"), Entry("http://h/jp/auction/a2")}, T0);
+    board.Started(0, T0);
+    board.Finished(0, Failure(T0), T0 + 30);
+    EXPECT_EQ(board.NextToRead(T0 + 32, false), std::nullopt);
+    EXPECT_EQ(board.NextToRead(T0 + 33, false), std::optional<std::size_t>(1));
+}
+
+TEST(BoardRulesTest, ARunOfTheMainWindowIsNewsForTheRowsOfItsAuction)
+{
+    Board board;
+    board.SetEntries({Entry("http://h/jp/auction/a1"), Entry("http://h/jp/auction/a2")}, T0);
+    BoardReading first = Read(T0, T0 + kDay, 1000);
+    first.marketPrice = 3000;
+    board.Started(0, T0);
+    board.Finished(0, first);
+    board.TakeReading("HTTP://H/jp/auction/a1", Read(T0 + kMinute, T0 + kDay, 1800));
+    EXPECT_EQ(board.Rows()[0].Price(), 1800);
+    EXPECT_EQ(board.Rows()[0].last->marketPrice, 3000); // the run searches no market
+    EXPECT_EQ(board.Rows()[0].due, T0 + kMinute + 15 * kMinute);
+    EXPECT_FALSE(board.Rows()[1].last);
 }
 
 TEST(BoardRulesTest, AlertsComeOncePerAuctionAndEvent)

@@ -2,12 +2,15 @@
 // that tell rows apart, the limit typed into a row, not modal.
 #include <gtest/gtest.h>
 
+#include <QDBusConnection>
 #include <QSortFilterProxyModel>
+#include <QTest>
 
 #include "app/AuctionList.h"
 #include "app/Registry.h"
 #include "board/BoardModel.h"
 #include "board/Kanshi12.h"
+#include "tests/net/ScriptServer.h"
 #include "tests/support/FormsFixture.h"
 
 namespace {
@@ -19,7 +22,7 @@ protected:
     void SetUp() override
     {
         FormsTest::SetUp();
-        Form12->SetClock([] { return kNow; });
+        Form12->SetClock([this] { return now; });
         gAuctionList = AuctionList{};
         for (int i = 0; i < 3; ++i)
             gAuctionList.entries[static_cast<std::size_t>(i)] = {"http://h/jp/auction/a" + std::to_string(i),
@@ -34,15 +37,29 @@ protected:
     {
         BoardReading r;
         r.ok = true;
-        r.now = kNow;
+        r.now = now;
         r.auction.title = "item " + std::to_string(row);
-        r.auction.endTime = kNow + secondsLeft;
+        r.auction.endTime = now + secondsLeft;
         r.auction.latestBidPrice = price;
         r.auction.logRows = 2;
-        Form12->Rules().Started(row, kNow);
+        Form12->Rules().Started(row, now);
         Form12->Rules().Finished(row, r);
         Form12->Model().RowsChanged();
     }
+
+    // Rows of auctions on a port nobody listens on: every read fails at once, on this machine.
+    void Unreachable()
+    {
+        const std::string host = "http://127.0.0.1:" + std::to_string(ClosedPort());
+        for (int i = 0; i < 3; ++i)
+            gAuctionList.entries[static_cast<std::size_t>(i)].Url = host + "/jp/auction/a" + std::to_string(i);
+        Form1->ShowAuctionTitles();
+        Form12->SetNotifier(std::make_unique<Notifier>(QDBusConnection(QStringLiteral("no-bus"))));
+    }
+
+    QString Status() const { return Form12->ui.Label1->text(); }
+
+    std::time_t now = kNow;
 
     QString Cell(int viewRow, int column) const
     {
@@ -92,5 +109,52 @@ TEST_F(BoardWindowTest, RowsFollowTheListCountDownAndAreToldApartByText)
     Form1->ui.B1->trigger();
     EXPECT_TRUE(Form12->isVisible());
     EXPECT_FALSE(Form12->isModal());
+    Form12->close();
+}
+
+TEST_F(BoardWindowTest, WithoutANotificationServiceAlertsStayInTheStatusLineUntilClicked)
+{
+    Unreachable();
+    Form12->show();
+    Give(0, 120, 1000);
+    Give(1, 180, 1000);
+    ASSERT_TRUE(QTest::qWaitFor([] { return Form12->ui.Label1->text().contains(QString::fromUtf8("未読 1 件")); }, 3000))
+        << Status().toStdString();
+    const QString first = Status();
+    EXPECT_TRUE(first.contains(QString::fromUtf8("まもなく終了"))) << first.toStdString();
+
+    // A read that comes and goes leaves the alert where it is.
+    now += 10;
+    Form12->Rules().MarkAllDue(Form12->Now());
+    Form12->Pump();
+    QTest::qWait(50);
+    EXPECT_EQ(Status(), first);
+
+    QTest::mouseClick(Form12->ui.Label1, Qt::LeftButton);
+    EXPECT_FALSE(Status().contains(QString::fromUtf8("未読")));
+    EXPECT_TRUE(Status().contains(QString::fromUtf8("item 1"))) << Status().toStdString();
+    QTest::mouseClick(Form12->ui.Label1, Qt::LeftButton);
+    EXPECT_FALSE(Status().contains(QString::fromUtf8("まもなく終了")));
+    Form12->close();
+}
+
+TEST_F(BoardWindowTest, AClosedBoardWatchesNothingAndAlertsNothingItReadBefore)
+{
+    Unreachable();
+    Form12->show();
+    EXPECT_TRUE(Form12->Watching());
+    Give(0, 7 * 60, 1000); // within the alert minutes two minutes on
+    Form12->close();
+    EXPECT_FALSE(Form12->Watching());
+    now += 2 * 60;
+    QTest::qWait(1300);
+    EXPECT_FALSE(Status().contains(QString::fromUtf8("まもなく終了"))) << Status().toStdString();
+
+    // Open again: the old read is no news; a fresh one is.
+    Form12->show();
+    QTest::qWait(1300);
+    EXPECT_FALSE(Status().contains(QString::fromUtf8("まもなく終了"))) << Status().toStdString();
+    Give(0, 4 * 60, 1000);
+    EXPECT_TRUE(QTest::qWaitFor([] { return Form12->ui.Label1->text().contains(QString::fromUtf8("まもなく終了")); }, 3000));
     Form12->close();
 }

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
 
 #include "board/Board.h"
 #include "board/Notifier.h"
+#include "tests/net/ScriptServer.h"
 
 namespace {
 
@@ -98,6 +100,22 @@ TEST(NotifierTest, AlertsReachTheServiceOncePerEventAndItsLossIsToldNotFatal)
     nowhere.Notify("x", "y");
     EXPECT_FALSE(available);
     QDBusConnection::disconnectFromBus(QStringLiteral("board"));
+}
+
+TEST(NotifierTest, ABusThatNeverAnswersHoldsNoAlert)
+{
+    // Takes the connection and says nothing, then goes.
+    ScriptServer hung([](ScriptServer::Conn& c, int) { c.WaitPeerEnd(2000); });
+    const QString address = QStringLiteral("tcp:host=127.0.0.1,port=%1").arg(hung.Port());
+    QElapsedTimer clock;
+    clock.start();
+    Notifier notifier([address] { return QDBusConnection::connectToBus(address, QStringLiteral("hung")); });
+    bool available = true;
+    notifier.OnAvailability = [&](bool a) { available = a; };
+    notifier.Notify("まもなく終了: Camera", "あと 3 分", true);
+    EXPECT_LT(clock.elapsed(), 500);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !available; }, 30000));
+    QDBusConnection::disconnectFromBus(QStringLiteral("hung"));
 }
 
 #include "NotifierTest.moc"
