@@ -203,10 +203,23 @@ void TForm12::ListChanged()
 {
     const int count = std::clamp(gAuctionList.count, 0, AuctionList::kCapacity);
     const std::vector<AuctionEntry> entries(gAuctionList.entries.begin(), gAuctionList.entries.begin() + count);
+    // The selected auction stays selected whatever the new list's order.
+    std::string selected;
+    if (const QModelIndexList rows = ui.TableView1->selectionModel()->selectedRows(); !rows.isEmpty()) {
+        const int row = SourceRow(rows.front());
+        if (row >= 0 && static_cast<std::size_t>(row) < board_.Rows().size())
+            selected = board_.Rows()[static_cast<std::size_t>(row)].key;
+    }
     // Read afresh: another copy may have set one.
     board_.SetLimits(ReadAuctionLimits());
     board_.SetEntries(entries, Now());
     model_->Reset();
+    for (std::size_t i = 0; !selected.empty() && i < board_.Rows().size(); ++i) {
+        if (board_.Rows()[i].key == selected) {
+            ui.TableView1->selectRow(proxy_->mapFromSource(model_->index(static_cast<int>(i), 0)).row());
+            break;
+        }
+    }
     SchedulePump();
 }
 

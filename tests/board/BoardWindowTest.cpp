@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>
+#include <QDateTime>
+#include <QLocale>
 #include <QSortFilterProxyModel>
 #include <QTest>
 
@@ -10,6 +12,8 @@
 #include "app/Registry.h"
 #include "board/BoardModel.h"
 #include "board/Kanshi12.h"
+#include "tests/analysis/FakeService.h"
+#include "tests/analysis/PageFixtures.h"
 #include "tests/net/ScriptServer.h"
 #include "tests/support/FormsFixture.h"
 
@@ -156,5 +160,47 @@ TEST_F(BoardWindowTest, AClosedBoardWatchesNothingAndAlertsNothingItReadBefore)
     EXPECT_FALSE(Status().contains(QString::fromUtf8("まもなく終了"))) << Status().toStdString();
     Give(0, 4 * 60, 1000);
     EXPECT_TRUE(QTest::qWaitFor([] { return Form12->ui.Label1->text().contains(QString::fromUtf8("まもなく終了")); }, 3000));
+    Form12->close();
+}
+
+TEST_F(BoardWindowTest, TheSelectionFollowsItsAuctionWhenRowsResort)
+{
+    Give(0, 3 * 3600, 1000);
+    Give(1, 2 * 3600, 1000);
+    QTableView* view = Form12->ui.TableView1;
+    view->selectRow(1);
+    ASSERT_EQ(Cell(1, BoardModel::Title), QStringLiteral("item 0"));
+    Give(2, 3600, 1000); // a new read sorts before both
+    const QModelIndexList selected = view->selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(Cell(selected[0].row(), BoardModel::Title), QStringLiteral("item 0"));
+
+    std::swap(gAuctionList.entries[0], gAuctionList.entries[2]); // an import in another order
+    Form1->ShowAuctionTitles();
+    const QModelIndexList after = view->selectionModel()->selectedRows();
+    ASSERT_EQ(after.size(), 1);
+    EXPECT_EQ(Cell(after[0].row(), BoardModel::Title), QStringLiteral("item 0"));
+}
+
+TEST_F(BoardWindowTest, AReadIsRecordedOffTheWindowsThreadAndTellsTheServicesClock)
+{
+    FakeService service;
+    now = std::time(nullptr);
+    std::string reply = Http("200 OK", EucFromUtf8(BidPage("Camera", now - 86400, now + 86400, 1000, {{now - 3600, "b1", 1500}})));
+    const QString date = QLocale::c().toString(QDateTime::fromSecsSinceEpoch(now - 40, Qt::UTC),
+                                               QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"));
+    reply.insert(reply.find("\r\n") + 2, "Date: " + date.toStdString() + "\r\n");
+    service.Set("/jp/show/bid_hist?aID=t1&typ=log", reply);
+    gAuctionList.entries[0].Url = service.Url("/jp/auction/t1");
+    gAuctionList.count = 1;
+    Form1->ShowAuctionTitles();
+    Form12->SetNotifier(std::make_unique<Notifier>(QDBusConnection(QStringLiteral("no-bus"))));
+    Form12->show();
+    ASSERT_TRUE(QTest::qWaitFor([] { return Form12->Rules().Rows()[0].last.has_value(); }, 10000));
+    const BoardRow& row = Form12->Rules().Rows()[0];
+    EXPECT_TRUE(row.last->recorded) << Utf8FromSjis(row.error);
+    EXPECT_EQ(row.Price(), 1500);
+    EXPECT_EQ(Form12->Rules().ClockOffset(), -40);
+    EXPECT_TRUE(Status().contains(QString::fromUtf8("40 秒遅れています"))) << Status().toStdString();
     Form12->close();
 }
