@@ -172,7 +172,8 @@ void TForm12::hideEvent(QHideEvent* event)
 {
     TFormBase::hideEvent(event);
     UpdateWatching();
-    if (stopped_ || board_.Settings().refreshWhileClosed || toldClosed_ || !Form1 || !Form1->isVisible())
+    // A minimised board is still open, and still watching.
+    if (isVisible() || stopped_ || board_.Settings().refreshWhileClosed || toldClosed_ || !Form1 || !Form1->isVisible())
         return;
     toldClosed_ = true;
     auto* box = new QMessageBox(QMessageBox::Information, U("ウォッチボード"),
