@@ -74,7 +74,6 @@ private:
     QThread worker_;
     QObject* workerContext_ = nullptr;
     std::unique_ptr<BoardDigest> digest_;
-    std::unique_ptr<WorkFile> page_; // the page the worker reads
     bool fetching_ = false;
     std::unique_ptr<Notifier> notifier_;
     BoardModel* model_ = nullptr;
