@@ -218,7 +218,7 @@ void Board::Finished(std::size_t, const BoardReading& reading, std::optional<std
 {
     busy_ = false;
     // The gap counts from the end of a request: a slow service gets its rest too.
-    lastRequest_ = std::max(reading.now, replyEnd.value_or(reading.now));
+    lastRequest_ = replyEnd.value_or(reading.now);
     for (BoardRow& r : rows_) {
         if (r.key == readingKey_)
             Apply(r, reading);

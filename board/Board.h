@@ -104,8 +104,9 @@ public:
     std::optional<std::int64_t> WaitForNext(std::int64_t now) const;
 
     // The read of row's auction starts, and ends with reading; every row of
-    // the same auction takes it. replyEnd: when the request ended, if later
-    // than the reading's own time (the gap to the next counts from there).
+    // the same auction takes it. replyEnd: when the request ended on the
+    // caller's clock (the gap to the next counts from there); the reading's
+    // own time may be the service's.
     void Started(std::size_t row, std::int64_t now);
     void Finished(std::size_t row, const BoardReading& reading, std::optional<std::int64_t> replyEnd = std::nullopt);
     // A read given up for the main window's run: due again, no failure.
