@@ -19,12 +19,14 @@ class FakeNotifications : public QObject {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public:
     QStringList summaries;
+    std::vector<int> expiries;
 
 public slots:
     uint Notify(const QString&, uint, const QString&, const QString& summary, const QString&, const QStringList&,
-                const QVariantMap&, int)
+                const QVariantMap&, int expiry)
     {
         summaries << summary;
+        expiries.push_back(expiry);
         return static_cast<uint>(summaries.size());
     }
 };
@@ -80,11 +82,12 @@ TEST(NotifierTest, AlertsReachTheServiceOncePerEventAndItsLossIsToldNotFatal)
     board.Finished(0, r);
     for (int tick = 0; tick < 3; ++tick) {
         for (const BoardAlert& alert : board.DueAlerts(now + tick))
-            notifier.Notify(alert.summary, alert.body);
+            notifier.Notify(alert.summary, alert.body, alert.event != AlertEvent::Ended);
     }
     EXPECT_TRUE(QTest::qWaitFor([&] { return fake.summaries.size() >= 2; }, 5000));
     QTest::qWait(100);
     EXPECT_EQ(fake.summaries.size(), 2); // ends soon, price over the limit: once each
+    EXPECT_EQ(fake.expiries, (std::vector<int>{0, 0})); // both stay until dismissed
     EXPECT_EQ(told, std::vector<bool>{true});
 
     // The service goes mid-session: the next alert is told as not delivered.
