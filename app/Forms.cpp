@@ -37,6 +37,7 @@ static void WireForms()
                                 Form1->RunAuction(address);
                         }});
     QObject::connect(Form1, &TForm1::RunStarting, Form12, &TForm12::RunStarting);
+    QObject::connect(Form1, &TForm1::AuctionRead, Form12, &TForm12::MainRunRead);
     QObject::connect(Form1, &TForm1::ListChanged, Form12, &TForm12::ListChanged);
     QObject::connect(Form1, &TForm1::WindowClosing, Form12, &TForm12::Stop);
     QObject::connect(Form1->ui.B1, &QAction::triggered, Form12, [] {

@@ -1,7 +1,9 @@
 #include "base/AuctionList.h"
 
 #include <algorithm>
+#include <cctype>
 
+#include "analysis/Endpoints.h"
 #include "base/Registry.h"
 #include "base/Text.h"
 
@@ -12,6 +14,38 @@ namespace {
 std::string EntryValue(const char* name, int index)
 {
     return Format("%s%03d", name, index);
+}
+
+void MoveListLimits()
+{
+    // Looked at without the write lock first: nearly always there is nothing to move.
+    bool any = false;
+    {
+        RegistryBatch snapshot(RegistryBatch::Read);
+        for (int i = 0; i < AuctionList::kCapacity && !any; ++i) {
+            std::int32_t limit = 0;
+            any = ReadRegistryNumber(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Limit", i), limit) == 0 && limit > 0;
+        }
+    }
+    if (!any)
+        return;
+    // Each by the address stored beside it in the same transaction; a limit
+    // the user has set since stays. Values past the count belonged to no
+    // entry and just go.
+    RegistryBatch batch;
+    std::int32_t count = 0;
+    ReadRegistryNumber(HKEY_LOCAL_MACHINE, kMireloKey, regvalue::ListNum, count);
+    for (int i = 0; i < AuctionList::kCapacity; ++i) {
+        std::int32_t limit = 0;
+        if (ReadRegistryNumber(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Limit", i), limit) != 0 || limit == 0)
+            continue;
+        std::string url;
+        if (i < count && limit > 0 && ReadRegistryText(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Url", i), url) == 0
+            && !TrimText(url).empty())
+            StoreAuctionLimit(AuctionLimitId(url), limit, true);
+        WriteRegistryNumber(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Limit", i), 0);
+    }
+    batch.Commit();
 }
 
 } // namespace
@@ -27,8 +61,27 @@ int LookupTitle(std::string_view text, const AuctionList& list)
     return -1;
 }
 
+std::string AuctionLimitId(std::string_view url)
+{
+    std::string id(TrimText(url));
+    if (const std::size_t scheme = id.find("://"); scheme != std::string::npos)
+        id.erase(0, scheme + 3);
+    const std::size_t hostEnd = std::min(id.find('/'), id.size());
+    if (const std::size_t at = id.find(kAuctionPagePath, hostEnd); at == hostEnd) {
+        // The ID alone: another host or a query names the same auction.
+        std::string rest = id.substr(at + kAuctionPagePath.size());
+        rest.erase(std::min(rest.find_first_of("?#/"), rest.size()));
+        if (!rest.empty())
+            return rest;
+    }
+    for (std::size_t i = 0; i < hostEnd; ++i)
+        id[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(id[i])));
+    return id;
+}
+
 void ReadAuctionList(AuctionList& list)
 {
+    MoveListLimits();
     list = AuctionList{};
     // One snapshot: another copy saving at the same moment cannot mix its
     // count with our entries.
@@ -42,8 +95,6 @@ void ReadAuctionList(AuctionList& list)
         ReadRegistryText(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Url", i), entry.Url);
         // Read back too, so a saved entry still shows its picture after a restart.
         ReadRegistryText(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Img", i), entry.Img);
-        ReadRegistryNumber(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Limit", i), entry.Limit);
-        entry.Limit = std::max<std::int32_t>(entry.Limit, 0);
     }
 }
 
@@ -62,20 +113,7 @@ bool StoreAuctionList(const AuctionList& list, bool withEntries)
         WriteRegistryText(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Title", i), text(entry.Title));
         WriteRegistryText(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Url", i), text(entry.Url));
         WriteRegistryText(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Img", i), text(entry.Img));
-        // Always written: a value left by an earlier entry at this place is not this one's.
-        WriteRegistryNumber(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Limit", i), std::max<std::int32_t>(entry.Limit, 0));
     }
     // A write that failed makes the commit store nothing.
     return batch.Commit();
-}
-
-bool StoreEntryLimit(int index, std::int32_t limit)
-{
-    if (index < 0 || index >= AuctionList::kCapacity)
-        return false;
-    RegistryBatch batch;
-    return CreateRegistryKey(HKEY_LOCAL_MACHINE, kMireloListKey) == 0
-           && WriteRegistryNumber(HKEY_LOCAL_MACHINE, kMireloListKey, EntryValue("Limit", index),
-                                  std::max<std::int32_t>(limit, 0)) == 0
-           && batch.Commit();
 }

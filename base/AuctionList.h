@@ -11,7 +11,6 @@ struct AuctionEntry {
     std::string Url;   // the auction's page address, as harvested or stored
     std::string Title; // the item title shown in the entry box's drop-down
     std::string Img;   // the item picture's address; may be empty
-    std::int32_t Limit = 0; // the watch board's limit price in yen; 0: none
 };
 
 struct AuctionList {
@@ -32,14 +31,16 @@ extern AuctionList gAuctionList;
 int LookupTitle(std::string_view text, const AuctionList& list = gAuctionList);
 
 // Replaces list with the one stored (count "ListNum", then "Title%03d",
-// "Url%03d", "Img%03d" and the board's "Limit%03d" under the "List" key). A count beyond the list's
+// "Url%03d" and "Img%03d" under the "List" key). A count beyond the list's
 // capacity loads the first 256 entries; a negative one loads none. Missing
 // values give empty texts; a store that cannot be read gives an empty list.
+// Board limits that older versions kept by place ("Limit%03d") move to their
+// auctions (ReadAuctionLimits) on the way.
 void ReadAuctionList(AuctionList& list);
 
-// Stores one entry's limit price at once (0: none), as StoreAuctionList
-// stores it with the list: the limit the user types survives a crash.
-bool StoreEntryLimit(int index, std::int32_t limit);
+// What the board's limit of an auction is kept under: the auction ID of its
+// address, else the address itself without blanks, scheme and host case.
+std::string AuctionLimitId(std::string_view url);
 
 // Stores the list (withEntries) or just a count of 0, all in one transaction:
 // whatever interrupts it, the store keeps either the old list or the new one.

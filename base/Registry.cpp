@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <sqlite3.h>
@@ -24,7 +25,9 @@ const char* const kSchema =
     "CREATE TABLE IF NOT EXISTS reg_values("
     " root INTEGER NOT NULL, key BLOB NOT NULL, fold BLOB NOT NULL, name BLOB NOT NULL,"
     " type INTEGER NOT NULL, data BLOB NOT NULL,"
-    " PRIMARY KEY(root, key, fold)) WITHOUT ROWID;";
+    " PRIMARY KEY(root, key, fold)) WITHOUT ROWID;"
+    "CREATE TABLE IF NOT EXISTS board_limits("
+    " auction BLOB PRIMARY KEY NOT NULL, price INTEGER NOT NULL) WITHOUT ROWID;";
 
 // Upper-cases ASCII letters, but not the second byte of a two-byte Shift_JIS
 // character, which may fall in the letter range.
@@ -267,6 +270,36 @@ bool ReadRegistrySwitch(std::string_view valueName, std::int32_t defaultValue)
     std::int32_t value = defaultValue;
     ReadRegistryNumber(HKEY_LOCAL_MACHINE, kMireloKey, valueName, value);
     return value == 1;
+}
+
+std::map<std::string, std::int32_t> ReadAuctionLimits()
+{
+    std::map<std::string, std::int32_t> limits;
+    // A store written before limits had a table of their own has none: no limits.
+    Run(false, [&](const SqliteDb& db) {
+        SqliteStatement q(db, "SELECT auction, price FROM board_limits WHERE price > 0");
+        while (q.Step() == SQLITE_ROW)
+            limits.emplace(std::string(q.ColumnBytes(0)), static_cast<std::int32_t>(q.ColumnInt64(1)));
+        return true;
+    });
+    return limits;
+}
+
+int StoreAuctionLimit(std::string_view auction, std::int32_t limit, bool keepStored)
+{
+    if (auction.empty())
+        return 1;
+    return Run(true, [&](const SqliteDb& db) {
+        if (limit <= 0) {
+            SqliteStatement q(db, "DELETE FROM board_limits WHERE auction = ?1");
+            q.Bind(1, auction);
+            return q.Step() == SQLITE_DONE;
+        }
+        SqliteStatement q(db, keepStored ? "INSERT OR IGNORE INTO board_limits(auction, price) VALUES(?1, ?2)"
+                                         : "INSERT OR REPLACE INTO board_limits(auction, price) VALUES(?1, ?2)");
+        q.Bind(1, auction).Bind(2, std::int64_t{limit});
+        return q.Step() == SQLITE_DONE;
+    });
 }
 
 void MakeSettingsPrivate()

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -66,6 +67,13 @@ int CreateRegistryKey(HKEY root, std::string_view keyPath);
 // number under kMireloKey is exactly 1. (The settings windows tick their boxes
 // for any non-zero value instead.)
 bool ReadRegistrySwitch(std::string_view valueName, std::int32_t defaultValue);
+
+// The watch board's limit prices in yen, by auction (AuctionLimitId), kept
+// apart from the list so that no reordering of the list moves one.
+std::map<std::string, std::int32_t> ReadAuctionLimits();
+// Stores one auction's limit (0 or less: none). keepStored: a limit already
+// stored for the auction wins (moving older values in).
+int StoreAuctionLimit(std::string_view auction, std::int32_t limit, bool keepStored = false);
 
 // Makes the operations of this thread, while it lives, one transaction on one
 // connection. A write batch holds the store's write lock from the start, so

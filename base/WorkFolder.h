@@ -1,4 +1,4 @@
-// Where the work files (http.txt, img.jpg, myauction.txt, watch.txt) and the
+// Where the work files (http.txt, img.jpg, myauction.txt, watch.txt, board.txt) and the
 // run lock live. They go into the current directory, except when that is the
 // home folder or cannot be written, as for a program started from the desktop
 // menu: then a folder of the user's own under the XDG state location takes its

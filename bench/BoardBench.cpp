@@ -3,21 +3,28 @@
 //      gap between two ticks of a 1 ms timer);
 //  (b) how much the process grows over an empty board;
 //  (c) the CPU the board takes idle with 500 rows counting down (60 s, or
-//      the seconds given as the first argument).
+//      the seconds given as an argument).
+// --history N first fills the history with N ended auctions of similar
+// titles, so that each read's record and market search have work to do.
 // Runs with QT_QPA_PLATFORM=offscreen in a private settings folder.
+//
+//   bench_board [--history N] [SECONDS]
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "base/Text.h"
 #include "board/BoardModel.h"
 #include "board/Kanshi12.h"
 #include "tests/analysis/FakeService.h"
+#include "history/History.h"
 #include "tests/analysis/PageFixtures.h"
 
 namespace {
@@ -60,6 +67,32 @@ std::string PageFor(const std::string& id, std::time_t now)
     return Http("200 OK", page);
 }
 
+// Ended auctions of cameras and their parts, the board's D70s among them.
+bool FillHistory(int auctions)
+{
+    History history;
+    if (!history.Open())
+        return false;
+    static const char* const kinds[] = {"Nikon D%d body", "Nikon D%d レンズキット", "ニコン D%d ボディ 美品",
+                                        "Canon EOS %dD", "Nikon D%d バッテリー", "【ジャンク】Nikon D%d"};
+    History::Batch batch(history);
+    for (int i = 0; i < auctions; ++i) {
+        AuctionRecord record;
+        record.auctionId = Format("h%07d", i);
+        record.title = SjisFromUtf8(Format(kinds[i % std::size(kinds)], 40 + (i / 7) % 400) + Format(" #%d", i));
+        BidLog log;
+        const std::int64_t end = 1'700'000'000 + std::int64_t{i} * 60;
+        log.Add({end, 2000 + static_cast<std::int32_t>((i * 7919) % 50000), "", "b", ""});
+        log.Add({end - kDay, 1000, "", "start", ""});
+        Prediction ended;
+        ended.ended = true;
+        ended.endTime = end;
+        if (!history.Record(record, log, ended, 1, "", end + 1))
+            return false;
+    }
+    return batch.Commit();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -68,8 +101,23 @@ int main(int argc, char** argv)
     qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int idleSeconds = argc > 1 ? std::atoi(argv[1]) : 60;
+    int idleSeconds = 60, historySize = 0;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--history" && i + 1 < argc)
+            historySize = std::atoi(argv[++i]);
+        else
+            idleSeconds = std::atoi(argv[i]);
+    }
     QDir::setCurrent(home.path());
+    if (historySize > 0) {
+        QElapsedTimer fill;
+        fill.start();
+        if (!FillHistory(historySize)) {
+            std::fprintf(stderr, "bench_board: cannot fill the history\n");
+            return 1;
+        }
+        std::printf("history: %d ended auctions recorded in %.1f s\n", historySize, fill.elapsed() / 1000.0);
+    }
     const std::time_t start = std::time(nullptr);
 
     ScriptServer service([start](ScriptServer::Conn& c, int) {
@@ -87,7 +135,7 @@ int main(int argc, char** argv)
     std::vector<AuctionEntry> entries;
     for (int i = 0; i < kAuctions; ++i)
         entries.push_back({"http://" + service.Address() + "/jp/auction/a" + std::to_string(i),
-                           "a" + std::to_string(i), "", 0});
+                           "a" + std::to_string(i), ""});
     BoardSettings fast = board.Rules().Settings();
     fast.gapSeconds = 0; // the benchmark's own: the stored setting never goes below 1 s
     board.Rules().SetSettings(fast);
@@ -96,6 +144,7 @@ int main(int argc, char** argv)
 
     qint64 longest = 0, last = 0;
     std::vector<std::pair<qint64, int>> gaps; // the long ones, with the reads done by then
+    std::vector<qint64> all;
     auto readsDone = [&] {
         int n = 0;
         for (const BoardRow& row : board.Rules().Rows())
@@ -110,6 +159,7 @@ int main(int argc, char** argv)
         const qint64 now = clock.nsecsElapsed();
         if (last) {
             longest = std::max(longest, now - last);
+            all.push_back(now - last);
             if (now - last > 16'000'000)
                 gaps.emplace_back(now - last, readsDone());
         }
@@ -142,7 +192,10 @@ int main(int argc, char** argv)
         failed += row.state == RowState::Error;
     const long fullKb = RssKb();
     std::printf("sweep of %d auctions: %.1f s, %d failed\n", kAuctions, sweepSeconds, failed);
-    std::printf("(a) longest event-loop hold during the sweep: %.1f ms (aim < 16 ms)\n", double(longest) / 1e6);
+    std::sort(all.begin(), all.end());
+    const double p99 = all.empty() ? 0 : double(all[all.size() * 99 / 100]) / 1e6;
+    std::printf("(a) longest event-loop hold during the sweep: %.1f ms, 99th percentile %.2f ms (aim < 8 ms)\n",
+                double(longest) / 1e6, p99);
     std::printf("    gaps over 16 ms: %zu;", gaps.size());
     for (std::size_t i = 0; i < gaps.size() && i < 8; ++i)
         std::printf(" %.0f ms after %d reads,", double(gaps[i].first) / 1e6, gaps[i].second);

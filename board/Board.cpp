@@ -3,6 +3,7 @@
 #include <QString>
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <unordered_map>
 
 #include "base/Text.h"
@@ -64,8 +65,7 @@ void Board::SetEntries(const std::vector<AuctionEntry>& entries, std::int64_t no
         const std::string key = AuctionKey(entry.Url);
         BoardRow row;
         const auto found = kept.find(key);
-        const bool keptRow = found != kept.end();
-        if (keptRow) {
+        if (found != kept.end()) {
             row = std::move(found->second);
             kept.erase(found);
         } else {
@@ -75,10 +75,9 @@ void Board::SetEntries(const std::vector<AuctionEntry>& entries, std::int64_t no
         row.url = entry.Url;
         if (!row.last)
             row.title = entry.Title;
-        // An import makes the list afresh, without limits: an auction still
-        // in it keeps the one it had.
-        if (entry.Limit > 0 || !keptRow)
-            row.limit = entry.Limit > 0 ? std::optional<std::int64_t>(entry.Limit) : std::nullopt;
+        row.limitId = AuctionLimitId(entry.Url);
+        const auto limit = limits_.find(row.limitId);
+        row.limit = limit != limits_.end() ? std::optional<std::int64_t>(limit->second) : std::nullopt;
         rows.push_back(std::move(row));
     }
     rows_ = std::move(rows);
@@ -91,18 +90,59 @@ void Board::SetEntries(const std::vector<AuctionEntry>& entries, std::int64_t no
     }
 }
 
+void Board::SetLimits(const std::map<std::string, std::int32_t>& limits)
+{
+    limits_.clear();
+    for (const auto& [id, price] : limits) {
+        if (price > 0)
+            limits_.emplace(id, price);
+    }
+    for (BoardRow& row : rows_) {
+        const auto limit = limits_.find(row.limitId);
+        row.limit = limit != limits_.end() ? std::optional<std::int64_t>(limit->second) : std::nullopt;
+    }
+}
+
 void Board::SetLimit(std::size_t row, std::optional<std::int64_t> limit)
 {
     if (row >= rows_.size())
         return;
-    const std::string key = rows_[row].key;
+    const std::string id = rows_[row].limitId;
+    if (limit)
+        limits_[id] = *limit;
+    else
+        limits_.erase(id);
     for (BoardRow& r : rows_) {
-        if (r.key == key)
+        if (r.limitId == id) {
             r.limit = limit;
+            // A new limit may be passed anew.
+            alerted_.erase({r.key, AlertEvent::PriceOverLimit});
+            alerted_.erase({r.key, AlertEvent::ForecastOverLimit});
+        }
     }
-    // A new limit may be passed anew.
-    alerted_.erase({key, AlertEvent::PriceOverLimit});
-    alerted_.erase({key, AlertEvent::ForecastOverLimit});
+}
+
+void Board::LearnClock(std::int64_t local, std::int64_t service)
+{
+    // A Date has whole seconds: a change within them is no news, and would make the countdown stutter.
+    if (std::abs(service - local - clockOffset_) > 1)
+        clockOffset_ = service - local;
+}
+
+void Board::TakeReading(const std::string& url, BoardReading reading)
+{
+    const std::string key = AuctionKey(url);
+    for (BoardRow& row : rows_) {
+        if (row.key != key || row.state == RowState::Reading)
+            continue;
+        // The run searches no market: the row keeps what it had.
+        if (!reading.marketPrice && row.last) {
+            reading.marketPrice = row.last->marketPrice;
+            reading.marketCount = row.last->marketCount;
+            reading.marketForecast = row.last->marketForecast;
+        }
+        Apply(row, reading);
+    }
 }
 
 void Board::MarkAllDue(std::int64_t now)
@@ -155,6 +195,7 @@ void Board::Started(std::size_t row, std::int64_t now)
 void Board::Interrupted(std::size_t, std::int64_t now)
 {
     busy_ = false;
+    lastRequest_ = now;
     for (BoardRow& r : rows_) {
         if (r.key == readingKey_) {
             r.state = r.last ? (r.done ? RowState::Ended : RowState::Waiting) : RowState::Waiting;
@@ -173,11 +214,11 @@ std::vector<std::size_t> Board::RowsOfRead() const
     return rows;
 }
 
-void Board::Finished(std::size_t, const BoardReading& reading)
+void Board::Finished(std::size_t, const BoardReading& reading, std::optional<std::int64_t> replyEnd)
 {
     busy_ = false;
     // The gap counts from the end of a request: a slow service gets its rest too.
-    lastRequest_ = reading.now;
+    lastRequest_ = replyEnd.value_or(reading.now);
     for (BoardRow& r : rows_) {
         if (r.key == readingKey_)
             Apply(r, reading);
@@ -195,28 +236,24 @@ void Board::Apply(BoardRow& row, const BoardReading& reading)
                                     : std::optional<std::int64_t>(RetryAt(row.failures, reading.now, settings_.floorSeconds));
         return;
     }
-    row.failures = 0;
+    // A read that could not be recorded still failed: the count goes on, so its retries back off.
+    row.failures = reading.recordFailed ? row.failures + 1 : 0;
     row.error.clear();
     row.last = reading;
     if (!reading.auction.title.empty())
         row.title = reading.auction.title;
     const std::optional<std::int64_t> end = row.EndTime();
     const bool ended = end && reading.now >= *end;
-    if (ended && reading.recordFailed) {
-        // The closing price is not in the history yet (locked, unwritable): again later.
-        row.state = RowState::Error;
-        row.error = std::string(SJ("履歴に記録できません"));
-        row.failures = 1;
-        row.due = RetryAt(row.failures, reading.now, settings_.floorSeconds);
-        return;
-    }
-    row.done = ended;
     row.seenRunning = row.seenRunning || !ended;
     row.state = ended ? RowState::Ended : RowState::Waiting;
     row.due = NextRead(end, ended, reading.now, settings_.floorSeconds);
+    row.done = ended && !reading.recordFailed;
     if (reading.recordFailed) {
         row.state = RowState::Error;
-        row.error = std::string(SJ("履歴に記録できません"));
+        row.error = reading.recordError.empty() ? std::string(SJ("履歴に記録できません")) : reading.recordError;
+        // The closing price is not in the history yet: again, later each time.
+        if (ended)
+            row.due = RetryAt(row.failures, reading.now, settings_.floorSeconds);
     }
 }
 
@@ -232,7 +269,7 @@ std::vector<BoardAlert> Board::DueAlerts(std::int64_t now)
     };
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         const BoardRow& row = rows_[i];
-        if (!row.last)
+        if (!row.last || row.last->now < freshFrom_)
             continue;
         const std::optional<std::int64_t> end = row.EndTime();
         if (end && *end > now && *end - now <= std::int64_t{settings_.alertMinutes} * 60)

@@ -33,6 +33,7 @@ struct BoardReading {
     std::optional<std::int64_t> halfTimeForecast; // the recorded forecast nearest half the auction time
     bool recorded = false;
     bool recordFailed = false; // wanted in the history and not stored
+    std::string recordError;   // why not (Shift_JIS)
     std::int64_t now = 0;
 };
 
@@ -40,6 +41,7 @@ struct BoardRow {
     std::string url;   // the list entry's
     std::string title; // the list entry's, until a read gives the page's
     std::string key;   // rows of one auction share it, and its reads
+    std::string limitId; // AuctionLimitId: what its limit is kept under
     std::optional<std::int64_t> limit;
 
     std::optional<BoardReading> last; // the last good read
@@ -79,10 +81,17 @@ public:
 
     // The rows follow the list: entries still there keep their reads, new
     // ones are read at once, rows of removed entries go; each row takes its
-    // entry's limit.
+    // auction's limit.
     void SetEntries(const std::vector<AuctionEntry>& entries, std::int64_t now);
     const std::vector<BoardRow>& Rows() const { return rows_; }
+    // The limits by AuctionLimitId (ReadAuctionLimits), for every row.
+    void SetLimits(const std::map<std::string, std::int32_t>& limits);
+    // One auction's limit, on every row of it.
     void SetLimit(std::size_t row, std::optional<std::int64_t> limit);
+
+    // A read made elsewhere (the main window's run) of the auction at url:
+    // its rows show it and follow their schedule from it.
+    void TakeReading(const std::string& url, BoardReading reading);
 
     // Every row due now ("すべて更新").
     void MarkAllDue(std::int64_t now);
@@ -95,17 +104,28 @@ public:
     std::optional<std::int64_t> WaitForNext(std::int64_t now) const;
 
     // The read of row's auction starts, and ends with reading; every row of
-    // the same auction takes it.
+    // the same auction takes it. replyEnd: when the request ended on the
+    // caller's clock (the gap to the next counts from there); the reading's
+    // own time may be the service's.
     void Started(std::size_t row, std::int64_t now);
-    void Finished(std::size_t row, const BoardReading& reading);
+    void Finished(std::size_t row, const BoardReading& reading, std::optional<std::int64_t> replyEnd = std::nullopt);
     // A read given up for the main window's run: due again, no failure.
     void Interrupted(std::size_t row, std::int64_t now);
     bool Busy() const { return busy_; }
     // The rows the read under way (or the last one) is for.
     std::vector<std::size_t> RowsOfRead() const;
 
-    // The alerts due at now, each once per auction and event.
+    // The alerts due at now, each once per auction and event, from rows
+    // read since the board last resumed watching.
     std::vector<BoardAlert> DueAlerts(std::int64_t now);
+    // Watching starts again after a pause: what was read before may be old news.
+    void Resume(std::int64_t now) { freshFrom_ = now; }
+
+    // The service's clock: its time (a reply's Date) at the local time of the
+    // reply. Every time the board is given is the service's (ServiceTime).
+    void LearnClock(std::int64_t local, std::int64_t service);
+    std::int64_t ServiceTime(std::int64_t local) const { return local + clockOffset_; }
+    std::int64_t ClockOffset() const { return clockOffset_; }
 
 private:
     void Apply(BoardRow& row, const BoardReading& reading);
@@ -116,4 +136,7 @@ private:
     std::string readingKey_;
     std::optional<std::int64_t> lastRequest_;
     std::set<std::pair<std::string, AlertEvent>> alerted_;
+    std::map<std::string, std::int64_t> limits_;
+    std::int64_t freshFrom_ = 0;
+    std::int64_t clockOffset_ = 0;
 };

@@ -87,7 +87,7 @@ QString BoardModel::Marks(const BoardRow& row, std::int64_t now) const
         marks += U("・まもなく終了");
     if (row.OverLimit())
         marks += U("・価格が上限超え");
-    else if (!row.done && row.ForecastOverLimit())
+    if (!row.done && row.ForecastOverLimit())
         marks += U("・予測が上限超え");
     return marks;
 }
@@ -146,6 +146,11 @@ QVariant BoardModel::data(const QModelIndex& index, int role) const
         }
         return {};
     }
+    // A narrow column cuts the state and the title: the tip has them whole.
+    if (role == Qt::ToolTipRole && index.column() == State)
+        return StateText(row) + Marks(row, now);
+    if (role == Qt::ToolTipRole && index.column() == Title)
+        return QString::fromStdString(Utf8FromSjis(row.title));
     if (role == Qt::EditRole && index.column() == Limit)
         return row.limit ? QString::number(*row.limit) : QString();
     if (role != Qt::DisplayRole)

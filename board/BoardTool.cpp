@@ -11,6 +11,7 @@
 
 #include "analysis/Prediction.h"
 #include "base/AuctionList.h"
+#include "base/Registry.h"
 #include "base/Text.h"
 #include "board/BoardReader.h"
 #include "board/BoardText.h"
@@ -80,6 +81,7 @@ int RunBoardTool(const std::vector<std::string>& args, std::ostream& out, std::o
     ReadAuctionList(list);
     std::vector<AuctionEntry> entries(list.entries.begin(), list.entries.begin() + list.count);
     Board board(ReadBoardSettings());
+    board.SetLimits(ReadAuctionLimits());
     board.SetEntries(entries, std::time(nullptr));
 
     QTemporaryDir work;
@@ -105,7 +107,7 @@ int RunBoardTool(const std::vector<std::string>& args, std::ostream& out, std::o
         }
         board.Started(*next, now);
         const BoardReading reading = reader.Read(board.Rows()[*next].url, now, tendency, record);
-        board.Finished(*next, reading);
+        board.Finished(*next, reading, std::time(nullptr));
     }
 
     const std::int64_t now = std::time(nullptr);

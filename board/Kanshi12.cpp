@@ -2,13 +2,21 @@
 
 #include <QHeaderView>
 #include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
 #include <QSortFilterProxyModel>
 #include <QUrl>
 #include <algorithm>
+#include <cerrno>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include "analysis/Prediction.h"
 #include "base/AuctionList.h"
+#include "base/Registry.h"
 #include "base/Text.h"
+#include "net/RequestSetup.h"
 #include "board/BoardModel.h"
 #include "ui/Browser.h"
 #include "ui/Sjis.h"
@@ -36,7 +44,7 @@ TForm12::TForm12(QWidget* parent)
     setModal(false);
     SetOuterSize(this, QSize(1250, 600));
 
-    model_ = new BoardModel(board_, [this] { return static_cast<std::int64_t>(clock_()); }, this);
+    model_ = new BoardModel(board_, [this] { return Now(); }, this);
     model_->OnLimit = [this](int row, std::optional<std::int64_t> limit) { SetLimit(row, limit); };
     proxy_ = new QSortFilterProxyModel(this);
     proxy_->setSourceModel(model_);
@@ -60,7 +68,7 @@ TForm12::TForm12(QWidget* parent)
     connect(&pump_, &QTimer::timeout, this, &TForm12::Pump);
 
     connect(ui.BitBtn1, &QPushButton::clicked, this, [this] {
-        board_.MarkAllDue(clock_());
+        board_.MarkAllDue(Now());
         SchedulePump();
     });
     connect(ui.BitBtn2, &QPushButton::clicked, this, &QWidget::close);
@@ -76,13 +84,33 @@ TForm12::TForm12(QWidget* parent)
     for (QCheckBox* box : {ui.CheckBox1, ui.CheckBox2})
         connect(box, &QCheckBox::toggled, this, &TForm12::StoreSettingsFromControls);
 
+    ui.Label1->installEventFilter(this);
+    ui.Label1->setCursor(Qt::PointingHandCursor);
+
+    digest_ = std::make_unique<BoardDigest>();
+    workerContext_ = new QObject;
+    workerContext_->moveToThread(&worker_);
+    connect(&worker_, &QThread::finished, workerContext_, &QObject::deleteLater);
+    worker_.start();
+    // On a busy machine the window's thread comes first: a few steps nicer (Linux sets it per thread).
+    QMetaObject::invokeMethod(workerContext_, [] {
+        const id_t thread = static_cast<id_t>(syscall(SYS_gettid));
+        errno = 0;
+        const int nice = getpriority(PRIO_PROCESS, thread);
+        if (errno == 0)
+            setpriority(PRIO_PROCESS, thread, std::min(nice + 5, 19));
+    });
+
     ReadSettings();
-    tick_.start();
+    UpdateWatching(); // with background refresh on, the board watches from the start
 }
 
 TForm12::~TForm12()
 {
     Stop();
+    // A read under way ends first; its answer to this window is then dropped.
+    worker_.quit();
+    worker_.wait();
     // A spin box losing the focus as the window goes would store the settings from a half-destroyed form.
     for (QObject* control : {static_cast<QObject*>(ui.SpinEdit1), static_cast<QObject*>(ui.SpinEdit2),
                              static_cast<QObject*>(ui.SpinEdit3), static_cast<QObject*>(ui.CheckBox1),
@@ -96,8 +124,10 @@ void TForm12::SetNotifier(std::unique_ptr<Notifier> notifier)
     notifierMissing_ = false;
     notifier_->OnAvailability = [this](bool available) {
         notifierMissing_ = !available;
-        if (!available)
-            ShowStatus(U("通知サービスが見つかりません。お知らせはこの欄に表示します。") + lastAlert_);
+        // The alert that found no service is shown here instead.
+        if (!available && !lastAlert_.isEmpty())
+            unseen_.push_back(lastAlert_);
+        UpdateStatus();
     };
 }
 
@@ -123,6 +153,7 @@ void TForm12::StoreSettingsFromControls()
     s.refreshWhileClosed = ui.CheckBox2->isChecked();
     StoreBoardSettings(s);
     ReadSettings(); // clamped as stored
+    UpdateWatching();
     SchedulePump();
 }
 
@@ -130,29 +161,83 @@ void TForm12::FormShow()
 {
     ReadSettings();
     ListChanged();
+    UpdateWatching();
+}
+
+void TForm12::hideEvent(QHideEvent* event)
+{
+    TFormBase::hideEvent(event);
+    UpdateWatching();
+    // A minimised board is still open, and still watching.
+    if (isVisible() || stopped_ || board_.Settings().refreshWhileClosed || toldClosed_ || !MainForm() || !MainForm()->isVisible())
+        return;
+    toldClosed_ = true;
+    auto* box = new QMessageBox(QMessageBox::Information, U("ウォッチボード"),
+                                U("ウォッチボードを閉じたので、監視を止めました（更新も通知もしません）。\n"
+                                  "閉じても監視を続けるには、ボードの「閉じても更新する」にチェックを入れてください。"),
+                                QMessageBox::Ok, MainForm());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void TForm12::UpdateWatching()
+{
+    const bool watch = Refreshing();
+    if (watch == tick_.isActive())
+        return;
+    if (watch) {
+        // What was read before the pause is not alerted until read again.
+        board_.Resume(Now());
+        tick_.start();
+        SchedulePump();
+    } else {
+        tick_.stop();
+        pump_.stop();
+    }
 }
 
 void TForm12::ListChanged()
 {
     const int count = std::clamp(gAuctionList.count, 0, AuctionList::kCapacity);
     const std::vector<AuctionEntry> entries(gAuctionList.entries.begin(), gAuctionList.entries.begin() + count);
-    board_.SetEntries(entries, clock_());
-    // Limits the board kept through an import go back into the list.
-    for (int i = 0; i < count; ++i) {
-        AuctionEntry& entry = gAuctionList.entries[static_cast<std::size_t>(i)];
-        const std::optional<std::int64_t>& limit = board_.Rows()[static_cast<std::size_t>(i)].limit;
-        if (limit && entry.Limit != *limit) {
-            entry.Limit = static_cast<std::int32_t>(*limit);
-            StoreEntryLimit(i, entry.Limit);
+    // The selected auction stays selected whatever the new list's order.
+    std::string selected;
+    if (const QModelIndexList rows = ui.TableView1->selectionModel()->selectedRows(); !rows.isEmpty()) {
+        const int row = SourceRow(rows.front());
+        if (row >= 0 && static_cast<std::size_t>(row) < board_.Rows().size())
+            selected = board_.Rows()[static_cast<std::size_t>(row)].key;
+    }
+    // Read afresh: another copy may have set one.
+    board_.SetLimits(ReadAuctionLimits());
+    board_.SetEntries(entries, Now());
+    model_->Reset();
+    for (std::size_t i = 0; !selected.empty() && i < board_.Rows().size(); ++i) {
+        if (board_.Rows()[i].key == selected) {
+            ui.TableView1->selectRow(proxy_->mapFromSource(model_->index(static_cast<int>(i), 0)).row());
+            break;
         }
     }
-    model_->Reset();
     SchedulePump();
+}
+
+void TForm12::MainRunRead(const PageReading& page, const std::string& address)
+{
+    BoardReading reading;
+    reading.ok = page.auction.endTime.has_value();
+    reading.auction = page.auction;
+    reading.prediction = page.prediction;
+    reading.now = board_.ServiceTime(page.now);
+    reading.recorded = true;
+    if (!reading.ok)
+        return;
+    board_.TakeReading(address, reading);
+    model_->RowsChanged();
 }
 
 void TForm12::RunStarting()
 {
-    if (board_.Busy())
+    // Only the transfer gives way: the page's reading is not the network's.
+    if (fetching_)
         reader_->Cancel();
 }
 
@@ -161,7 +246,7 @@ void TForm12::Stop()
     stopped_ = true;
     pump_.stop();
     tick_.stop();
-    if (board_.Busy())
+    if (fetching_)
         reader_->Cancel();
 }
 
@@ -179,7 +264,7 @@ void TForm12::SchedulePump()
 {
     if (!Refreshing() || board_.Busy())
         return;
-    const std::optional<std::int64_t> wait = board_.WaitForNext(clock_());
+    const std::optional<std::int64_t> wait = board_.WaitForNext(Now());
     if (!wait) {
         pump_.stop();
         return;
@@ -191,7 +276,7 @@ void TForm12::Pump()
 {
     if (!Refreshing() || board_.Busy())
         return;
-    const std::time_t now = clock_();
+    const std::int64_t now = Now();
     const bool runActive = host_.runActive && host_.runActive();
     const std::optional<std::size_t> next = board_.NextToRead(now, runActive);
     if (!next) {
@@ -205,17 +290,53 @@ void TForm12::Pump()
     const std::string url = board_.Rows()[*next].url;
     board_.Started(*next, now);
     model_->RowsChanged(board_.RowsOfRead());
-    ShowStatus(U("更新中: ") + QString::fromStdString(Utf8FromSjis(board_.Rows()[*next].title)));
-    const BoardReading reading = reader_->Read(url, now, StoredTendency(), true);
-    if (reader_->Interrupted())
-        board_.Interrupted(*next, clock_());
-    else
-        board_.Finished(*next, reading);
+    reading_ = QString::fromStdString(Utf8FromSjis(board_.Rows()[*next].title));
+    UpdateStatus();
+    fetching_ = true;
+    BoardFetch fetch = reader_->Fetch(url, now);
+    fetching_ = false;
+    if (fetch.serviceTime)
+        board_.LearnClock(clock_(), *fetch.serviceTime);
+    const std::int64_t replyEnd = Now();
+    if (reader_->Interrupted()) {
+        board_.Interrupted(*next, replyEnd);
+        AfterRead();
+        return;
+    }
+    if (fetch.failed) {
+        board_.Finished(*next, *fetch.failed, replyEnd);
+        AfterRead();
+        return;
+    }
+    // The service says whether the auction has ended: read at its time.
+    const std::int64_t at = fetch.serviceTime.value_or(now);
+    // The worker removes the private download too: even that can take the disk some milliseconds.
+    std::shared_ptr<WorkFile> page(std::move(fetch.page));
+    QMetaObject::invokeMethod(
+        workerContext_,
+        [this, digest = digest_.get(), page, address = fetch.address, at, keiko = StoredTendency(), replyEnd]() mutable {
+            const BoardReading reading = digest->Digest(page->Path(), address, at, keiko, true);
+            page.reset();
+            QMetaObject::invokeMethod(this, [this, reading, replyEnd] { Digested(reading, replyEnd); },
+                                      Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+void TForm12::Digested(const BoardReading& reading, std::int64_t replyEnd)
+{
+    board_.Finished(0, reading, replyEnd);
+    AfterRead();
+}
+
+void TForm12::AfterRead()
+{
     // Only the rows of this auction: the others' cells need no new look.
     model_->RowsChanged(board_.RowsOfRead());
-    if (!notifierMissing_)
-        ShowStatus(QString());
-    Tick();
+    reading_.clear();
+    UpdateStatus();
+    if (Watching())
+        Tick();
     SchedulePump();
 }
 
@@ -223,39 +344,71 @@ void TForm12::Tick()
 {
     if (isVisible())
         model_->Tick();
-    const std::vector<BoardAlert> alerts = board_.DueAlerts(clock_());
-    if (!board_.Settings().alerts)
+    const std::vector<BoardAlert> alerts = board_.DueAlerts(Now());
+    if (!board_.Settings().alerts || alerts.empty())
         return;
-    // The session bus is looked for at the first alert, not at start-up.
-    if (!alerts.empty() && !notifier_)
+    // The session bus is looked for at the first alert, not at start-up, and not on this thread.
+    if (!notifier_)
         SetNotifier(std::make_unique<Notifier>());
     for (const BoardAlert& alert : alerts) {
-        lastAlert_ = U("　") + QString::fromStdString(alert.summary) + U("　") + QString::fromStdString(alert.body);
+        lastAlert_ = QString::fromStdString(alert.summary) + U("　") + QString::fromStdString(alert.body);
         if (notifierMissing_)
-            ShowStatus(lastAlert_.mid(1));
-        notifier_->Notify(alert.summary, alert.body);
+            unseen_.push_back(lastAlert_);
+        // The end is only news; the others ask for the user.
+        notifier_->Notify(alert.summary, alert.body, alert.event != AlertEvent::Ended);
     }
+    UpdateStatus();
+}
+
+void TForm12::UpdateStatus()
+{
+    QString text;
+    if (!unseen_.empty()) {
+        text = unseen_.front();
+        if (unseen_.size() > 1)
+            text += U("　（ほかに未読 %1 件・クリックで次へ）").arg(unseen_.size() - 1);
+    } else if (!reading_.isEmpty()) {
+        text = U("更新中: ") + reading_;
+    } else if (!note_.isEmpty()) {
+        text = note_;
+    } else if (notifierMissing_) {
+        text = U("通知サービスが見つかりません。お知らせはこの欄に表示します。");
+    }
+    const std::int64_t offset = board_.ClockOffset();
+    if (offset > 5 || offset < -5) {
+        const QString clock = offset > 0 ? U("サービスの時計はこの PC より %1 秒進んでいます").arg(offset)
+                                         : U("サービスの時計はこの PC より %1 秒遅れています").arg(-offset);
+        text = text.isEmpty() ? clock : text + U("　｜ ") + clock;
+    }
+    ui.Label1->setText(text);
 }
 
 void TForm12::ShowStatus(const QString& text)
 {
-    ui.Label1->setText(text);
+    note_ = text;
+    UpdateStatus();
+}
+
+bool TForm12::eventFilter(QObject* watched, QEvent* event)
+{
+    // A click on the status line marks its alert seen.
+    if (watched == ui.Label1 && event->type() == QEvent::MouseButtonPress && !unseen_.empty()) {
+        unseen_.pop_front();
+        UpdateStatus();
+        return true;
+    }
+    return TFormBase::eventFilter(watched, event);
 }
 
 void TForm12::SetLimit(int row, std::optional<std::int64_t> limit)
 {
     if (row < 0 || static_cast<std::size_t>(row) >= board_.Rows().size())
         return;
-    const std::string key = board_.Rows()[static_cast<std::size_t>(row)].key;
     board_.SetLimit(static_cast<std::size_t>(row), limit);
-    // Kept with every list entry of the auction, at once.
-    for (int i = 0; i < std::clamp(gAuctionList.count, 0, AuctionList::kCapacity); ++i) {
-        AuctionEntry& entry = gAuctionList.entries[static_cast<std::size_t>(i)];
-        if (AuctionKey(entry.Url) == key) {
-            entry.Limit = limit ? static_cast<std::int32_t>(*limit) : 0;
-            StoreEntryLimit(i, entry.Limit);
-        }
-    }
+    // Kept with the auction at once, whatever becomes of the list.
+    if (StoreAuctionLimit(board_.Rows()[static_cast<std::size_t>(row)].limitId,
+                          limit ? static_cast<std::int32_t>(*limit) : 0) != 0)
+        ShowStatus(U("上限を保存できませんでした（設定ファイルに書き込めません）。"));
 }
 
 int TForm12::SourceRow(const QModelIndex& index) const

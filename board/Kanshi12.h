@@ -3,11 +3,13 @@
 // them and drives the reads from the event loop.
 #pragma once
 
+#include <QThread>
 #include <QTimer>
 #include <ctime>
+#include <deque>
 #include <functional>
-#include <string>
 #include <memory>
+#include <string>
 
 #include "board/Board.h"
 #include "board/BoardReader.h"
@@ -37,6 +39,8 @@ public:
 
     // The rows follow the saved list (after a load or an import).
     void ListChanged();
+    // The main window's run read the auction at address: its rows show the same.
+    void MainRunRead(const PageReading& page, const std::string& address);
     // The main window's run is starting: a read under way gives way to it.
     void RunStarting();
     // The program ends: no read is left waiting.
@@ -50,14 +54,24 @@ public:
     void SetWorkFile(const std::string& path) { reader_ = std::make_unique<BoardReader>(path); }
     // Starts the next due read if the board may: the schedule's own pump.
     void Pump();
+    // The service's time: the local clock with the offset its replies told.
+    std::int64_t Now() const { return board_.ServiceTime(clock_()); }
+    // Whether rows are read, counted down and alerted now.
+    bool Watching() const { return tick_.isActive(); }
 
 protected:
     void FormShow() override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     bool Refreshing() const;
     bool CanRun() const;
+    void UpdateWatching();
     void SchedulePump();
+    void Digested(const BoardReading& reading, std::int64_t replyEnd);
+    void AfterRead();
+    void UpdateStatus();
     void Tick();
     void ReadSettings();
     void StoreSettingsFromControls();
@@ -71,6 +85,11 @@ private:
     RunHost host_;
     Board board_;
     std::unique_ptr<BoardReader> reader_;
+    // The page's reading, record and market search run there, with a history connection of their own.
+    QThread worker_;
+    QObject* workerContext_ = nullptr;
+    std::unique_ptr<BoardDigest> digest_;
+    bool fetching_ = false;
     std::unique_ptr<Notifier> notifier_;
     BoardModel* model_ = nullptr;
     QSortFilterProxyModel* proxy_ = nullptr;
@@ -79,7 +98,11 @@ private:
     std::function<std::time_t()> clock_ = [] { return std::time(nullptr); };
     bool stopped_ = false;
     bool notifierMissing_ = false;
-    QString lastAlert_; // shown in the status line when no service takes it
+    bool toldClosed_ = false;
+    QString lastAlert_;
+    std::deque<QString> unseen_; // alerts the status line shows, the oldest first, until clicked
+    QString reading_;            // the title read now
+    QString note_;
 };
 
 extern TForm12* Form12;

@@ -6,7 +6,10 @@
 #include <QDBusConnection>
 #include <QObject>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 class Notifier : public QObject {
     Q_OBJECT
@@ -14,10 +17,14 @@ public:
     static constexpr const char* kService = "org.freedesktop.Notifications";
     static constexpr const char* kPath = "/org/freedesktop/Notifications";
 
-    explicit Notifier(QDBusConnection bus = QDBusConnection::sessionBus(), QObject* parent = nullptr);
+    explicit Notifier(QDBusConnection bus, QObject* parent = nullptr);
+    // Connects on a thread of its own (the session bus unless told another
+    // way): a bus that hangs never holds the caller. Alerts wait meanwhile.
+    explicit Notifier(std::function<QDBusConnection()> connectBus = &QDBusConnection::sessionBus, QObject* parent = nullptr);
 
     // Sends without waiting for the answer. summary and body in UTF-8.
-    void Notify(const std::string& summary, const std::string& body);
+    // lasting: stays on the desktop until dismissed, as an urgent one.
+    void Notify(const std::string& summary, const std::string& body, bool lasting = false);
 
     // Told once per change: whether the last notification reached a service.
     std::function<void(bool available)> OnAvailability;
@@ -25,8 +32,14 @@ public:
 
 private:
     void SetAvailable(bool available);
+    void Send(const std::string& summary, const std::string& body, bool lasting);
 
-    QDBusConnection bus_;
+    struct Waiting {
+        std::string summary, body;
+        bool lasting;
+    };
+    std::optional<QDBusConnection> bus_; // none while connecting
+    std::vector<Waiting> waiting_;
     bool available_ = true;
     bool told_ = false;
 };

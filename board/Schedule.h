@@ -33,8 +33,8 @@ constexpr std::int64_t kDay = 86400;
 // The read that takes the closing price: long enough after the end for the
 // service to have closed the auction, short enough that the user still looks.
 constexpr std::int64_t kAfterEnd = 30;
-// A failed read is tried again after 30 s (or the floor), doubled each time up to an hour.
-constexpr std::int64_t kFirstRetry = 30;
+// A failed read is tried again after a minute (or the floor), doubled each time up to an hour.
+constexpr std::int64_t kFirstRetry = 60;
 constexpr std::int64_t kMaxRetry = kHour;
 } // namespace schedule
 

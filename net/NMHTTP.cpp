@@ -273,6 +273,7 @@ void TNMHTTP::SendRequest()
 void TNMHTTP::ReadReplyHeader()
 {
     SetCookie.clear();
+    Date.clear();
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(nullptr, &std::fclose);
     if (OutputFileMode) {
         file.reset(std::fopen(Header.c_str(), "wb"));
@@ -316,6 +317,8 @@ void TNMHTTP::ReadReplyHeader()
             SetCookie = ValueFrom(line, 12);
         else if (field == "LOCATION:")
             Location = ValueFrom(line, 10);
+        else if (field == "DATE:")
+            Date = ValueFrom(line, 6);
         store(line);
     } while (line != "\r\n" && line != "\n");
 }

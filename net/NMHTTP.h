@@ -90,6 +90,7 @@ public:
     int ReplyNumber = 0; // 0 when no status could be read
     std::string Location;
     std::string SetCookie;
+    std::string Date; // the last reply's Date value, as sent; empty without one
     bool EncodePostData = true;
 
     // A chain of redirects ends after this many requests.

@@ -26,7 +26,7 @@ ProxySetting ReadProxySetting();
 void PrepareGet(TNMHTTP& http, const HttpAddress& target, const std::string& bodyFile);
 
 // The work files the windows fetch into.
-inline constexpr const char* kWorkFileNames[] = {"http.txt", "img.jpg", "myauction.txt", "watch.txt"};
+inline constexpr const char* kWorkFileNames[] = {"http.txt", "img.jpg", "myauction.txt", "watch.txt", "board.txt"};
 
 // Removes from folder the private downloads of the work files (and their
 // half-made copies) that no running copy of the program holds: those a copy

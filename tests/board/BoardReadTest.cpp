@@ -6,8 +6,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <sstream>
 
+#include "base/Registry.h"
 #include "board/BoardReader.h"
 #include "board/BoardText.h"
 #include "board/BoardTool.h"
@@ -95,7 +97,7 @@ TEST_F(BoardReadTest, BadInputsGiveTheirRowAClearReason)
         {service.Url("/jp/auction/t3"), "サーバーの応答 500", false},
         {"http://" + halfPage.Address() + "/jp/auction/t1", "終了日時が読めません", false},
         {"http://" + hang.Address() + "/jp/auction/t1", "応答がありません（時間切れ）", false},
-        {"http://127.0.0.1:" + std::to_string(ClosedPort()) + "/jp/auction/t1", "読み込めません: ", false},
+        {"http://127.0.0.1:" + std::to_string(ClosedPort()) + "/jp/auction/t1", "読み込めません（接続できません）", false},
     };
     for (const auto& c : cases) {
         const BoardReading r = Read(SjisFromUtf8(c.url));
@@ -123,22 +125,53 @@ TEST_F(BoardReadTest, AHistoryHeldByAnotherCopyCostsTheRecordNotTheRead)
 
     // The board shows it and reads the closing price again later.
     Board board;
-    board.SetEntries({{Url(), "Camera", "", 0}}, now);
+    board.SetEntries({{Url(), "Camera", ""}}, now);
     board.Started(0, now);
     board.Finished(0, r);
-    EXPECT_EQ(StateText(board.Rows()[0]), QString::fromUtf8("エラー: 履歴に記録できません"));
+    EXPECT_EQ(StateText(board.Rows()[0]), QString::fromUtf8("エラー: 履歴に記録できません（ほかのコピーが使用中か、書き込めません）"));
     EXPECT_TRUE(board.Rows()[0].due);
+}
+
+TEST_F(BoardReadTest, TheServicesClockSaysWhetherAnAuctionHasEnded)
+{
+    // This computer's clock runs 40 s fast: by the service's the auction has 20 s to go.
+    const std::time_t end = (now / 60 + 1) * 60; // the page gives whole minutes
+    const std::time_t serviceNow = end - 20;
+    now = end + 20;
+    std::string reply = Http("200 OK", EucFromUtf8(BidPage("Camera", serviceNow - kDay, end, 1000,
+                                                           {{serviceNow - kHour, "b1", 1500}})));
+    const QString date = QLocale::c().toString(QDateTime::fromSecsSinceEpoch(serviceNow, Qt::UTC),
+                                               QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"));
+    reply.insert(reply.find("\r\n") + 2, "Date: " + date.toStdString() + "\r\n");
+    service.Set(kHistoryTarget, reply);
+    const BoardReading r = Read(Url());
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.now, serviceNow);
+    ASSERT_TRUE(r.prediction);
+    EXPECT_FALSE(r.prediction->ended);
+    Board board;
+    board.SetEntries({{Url(), "Camera", ""}}, now);
+    board.Started(0, now);
+    board.Finished(0, r);
+    EXPECT_FALSE(board.Rows()[0].done);
+    EXPECT_EQ(board.Rows()[0].due, end + schedule::kAfterEnd);
+    board.LearnClock(now, serviceNow);
+    EXPECT_EQ(board.ServiceTime(now + 5), serviceNow + 5);
+
+    for (const char* stray : {"Thu, 01 Jan 1970 00:00:00 GMT", "yesterday", ""})
+        EXPECT_EQ(ServiceTimeOf(stray, now), std::nullopt) << stray;
 }
 
 TEST_F(BoardReadTest, TheToolPrintsEveryEntryAndCarriesTheErrorsOfThoseThatFail)
 {
     service.Set(kHistoryTarget, Http("200 OK", Running(now)));
     AuctionList list;
-    list.entries[0] = {Url(), "Camera", "", 3000};
-    list.entries[1] = {service.Url("/jp/auction/gone"), "Gone", "", 0};
-    list.entries[2] = {SjisFromUtf8("リストの見出し"), "Heading", "", 0};
+    list.entries[0] = {Url(), "Camera", ""};
+    list.entries[1] = {service.Url("/jp/auction/gone"), "Gone", ""};
+    list.entries[2] = {SjisFromUtf8("リストの見出し"), "Heading", ""};
     list.count = 3;
     ASSERT_TRUE(StoreAuctionList(list, true));
+    ASSERT_EQ(StoreAuctionLimit("t1", 3000), 0);
     // The quickest gap the settings allow keeps the test short.
     ASSERT_TRUE(StoreBoardSettings(BoardSettings{BoardSettings::kMinFloor, 1, 5, true, false}));
 

@@ -13,9 +13,9 @@ namespace {
 using namespace schedule;
 constexpr std::int64_t T0 = 1'800'000'000;
 
-AuctionEntry Entry(const std::string& url, std::int32_t limit = 0)
+AuctionEntry Entry(const std::string& url)
 {
-    return {url, "title " + url, "", limit};
+    return {url, "title " + url, ""};
 }
 
 // A good read at now of an auction ending at end, with the latest price.
@@ -70,9 +70,9 @@ TEST(BoardScheduleTest, IntervalsShrinkTowardTheEndAndTheClosingReadFollowsIt)
     EXPECT_EQ(NextRead(std::nullopt, false, T0, 60), T0 + kHour);
 
     // A failure waits longer each time, up to an hour, never under the floor.
-    EXPECT_EQ(RetryAt(1, T0, 30), T0 + 30);
-    EXPECT_EQ(RetryAt(3, T0, 30), T0 + 120);
-    EXPECT_EQ(RetryAt(1, T0, 60), T0 + 60);
+    EXPECT_EQ(RetryAt(1, T0, 30), T0 + 60);
+    EXPECT_EQ(RetryAt(3, T0, 30), T0 + 240);
+    EXPECT_EQ(RetryAt(1, T0, 120), T0 + 120);
     EXPECT_EQ(RetryAt(40, T0, 30), T0 + kMaxRetry);
 }
 
@@ -160,12 +160,63 @@ TEST(BoardRulesTest, ReadsFollowTheEndRetryFailuresAndStopOnceTheClosingPriceIsI
     EXPECT_FALSE(read(T0, notAuction).due);
 }
 
+TEST(BoardRulesTest, AClosingPriceThatCannotBeRecordedIsTriedLessOftenEachTime)
+{
+    Board board;
+    board.SetEntries({Entry("http://h/jp/auction/a1")}, T0);
+    std::vector<std::int64_t> waits;
+    std::int64_t at = T0;
+    for (int i = 0; i < 8; ++i) {
+        BoardReading closing = Read(at, T0 - kHour, 1000, true);
+        closing.recordError = "why";
+        board.Started(0, at);
+        board.Finished(0, closing);
+        waits.push_back(*board.Rows()[0].due - at);
+        at = *board.Rows()[0].due;
+    }
+    EXPECT_EQ(waits, (std::vector<std::int64_t>{60, 120, 240, 480, 960, 1920, 3600, 3600}));
+    EXPECT_EQ(board.Rows()[0].error, "why");
+    EXPECT_FALSE(board.Rows()[0].done);
+    board.Started(0, at);
+    board.Finished(0, Read(at, T0 - kHour, 1000));
+    EXPECT_TRUE(board.Rows()[0].done);
+    EXPECT_EQ(board.Rows()[0].failures, 0);
+}
+
+TEST(BoardRulesTest, TheGapCountsFromTheEndOfARequestThatTimedOut)
+{
+    BoardSettings settings;
+    settings.gapSeconds = 3;
+    Board board(settings);
+    board.SetEntries({Entry("http://h/jp/auction/a1"), Entry("http://h/jp/auction/a2")}, T0);
+    board.Started(0, T0);
+    board.Finished(0, Failure(T0), T0 + 30);
+    EXPECT_EQ(board.NextToRead(T0 + 32, false), std::nullopt);
+    EXPECT_EQ(board.NextToRead(T0 + 33, false), std::optional<std::size_t>(1));
+}
+
+TEST(BoardRulesTest, ARunOfTheMainWindowIsNewsForTheRowsOfItsAuction)
+{
+    Board board;
+    board.SetEntries({Entry("http://h/jp/auction/a1"), Entry("http://h/jp/auction/a2")}, T0);
+    BoardReading first = Read(T0, T0 + kDay, 1000);
+    first.marketPrice = 3000;
+    board.Started(0, T0);
+    board.Finished(0, first);
+    board.TakeReading("HTTP://H/jp/auction/a1", Read(T0 + kMinute, T0 + kDay, 1800));
+    EXPECT_EQ(board.Rows()[0].Price(), 1800);
+    EXPECT_EQ(board.Rows()[0].last->marketPrice, 3000); // the run searches no market
+    EXPECT_EQ(board.Rows()[0].due, T0 + kMinute + 15 * kMinute);
+    EXPECT_FALSE(board.Rows()[1].last);
+}
+
 TEST(BoardRulesTest, AlertsComeOncePerAuctionAndEvent)
 {
     BoardSettings settings;
     settings.alertMinutes = 5;
     Board board(settings);
-    board.SetEntries({Entry("http://h/jp/auction/a1", 1500), Entry("http://h/jp/auction/a1", 1500)}, T0);
+    board.SetLimits({{"a1", 1500}});
+    board.SetEntries({Entry("http://h/jp/auction/a1"), Entry("http://h/jp/auction/a1")}, T0);
     const std::int64_t end = T0 + 10 * kMinute;
     board.Started(0, T0);
     board.Finished(0, Read(T0, end, 1000)); // forecast 2000 passes the limit 1500
@@ -209,29 +260,62 @@ TEST(BoardTextTest, TimeLeftAndStateSayWhatTheyMean)
     EXPECT_EQ(StateText(row), QString::fromUtf8("エラー: オークションが見つかりません（404）"));
 }
 
-TEST(BoardLimitTest, LimitsStayWithTheirEntriesAcrossARestartAndGoWithThem)
+TEST(BoardLimitTest, LimitsStayWithTheirAuctionsThroughImportsAndRemovals)
+{
+    const std::string A = "http://h/jp/auction/a1", B = "http://h/jp/auction/b2", C = "http://h/jp/auction/c3";
+    const std::optional<std::int64_t> none;
+    const struct {
+        std::vector<std::vector<std::string>> lists; // the list as each import left it, the last one shown
+        std::vector<std::optional<std::int64_t>> limits;
+    } cases[] = {
+        {{{A, B}, {B, A}}, {none, 5000}},      // reordered
+        {{{A, B}, {C, B}}, {none, none}},      // replaced: no other auction takes it
+        {{{A, B}, {B}, {A, C}}, {5000, none}}, // dropped and added again
+        {{{A, B}, {"http://H/jp/auction/a1?x=1", C}}, {5000, none}}, // another address of it
+    };
+    for (const auto& c : cases) {
+        Board board;
+        board.SetLimits({{"a1", 5000}});
+        for (const auto& urls : c.lists) {
+            std::vector<AuctionEntry> entries;
+            for (const std::string& url : urls)
+                entries.push_back(Entry(url));
+            board.SetEntries(entries, T0);
+        }
+        std::vector<std::optional<std::int64_t>> limits;
+        for (const BoardRow& row : board.Rows())
+            limits.push_back(row.limit);
+        EXPECT_EQ(limits, c.limits) << c.lists.back().front();
+    }
+}
+
+TEST(BoardLimitTest, LimitsKeptByPlaceMoveToTheirAuctionsOnceAndOutliveTheList)
 {
     AuctionList list;
-    list.entries[0] = Entry("http://h/jp/auction/a1", 1200);
-    list.entries[1] = Entry("http://h/jp/auction/a2");
+    list.entries[0] = Entry("http://h/jp/auction/a1");
+    list.entries[1] = Entry("http://h/jp/auction/b2");
     list.count = 2;
     ASSERT_TRUE(StoreAuctionList(list, true));
-    ASSERT_TRUE(StoreEntryLimit(1, 900)); // typed in the board, stored at once
+    // As an older version left them: by place, and one past the list's end.
+    ASSERT_TRUE(stored::SetNumber("Limit000", 1200, kMireloListKey));
+    ASSERT_TRUE(stored::SetNumber("Limit005", 900, kMireloListKey));
+    ASSERT_EQ(StoreAuctionLimit("b2", 300), 0); // set since, by auction: it stays
 
     AuctionList read;
     ReadAuctionList(read);
-    EXPECT_EQ(read.entries[0].Limit, 1200);
-    EXPECT_EQ(read.entries[1].Limit, 900);
+    const std::map<std::string, std::int32_t> moved{{"a1", 1200}, {"b2", 300}};
+    EXPECT_EQ(ReadAuctionLimits(), moved);
+    EXPECT_EQ(stored::Number("Limit000", kMireloListKey), 0);
 
-    // The first entry removed: its limit does not pass to the entry now in its place.
-    list.entries[0] = Entry("http://h/jp/auction/a3");
-    list.entries[1] = read.entries[1];
+    // A list saved in another order, or without a1, moves nothing: a crash
+    // before the save, or another copy's save, cannot hand a limit on.
+    std::swap(list.entries[0], list.entries[1]);
     ASSERT_TRUE(StoreAuctionList(list, true));
     ReadAuctionList(read);
-    EXPECT_EQ(read.entries[0].Limit, 0);
-    EXPECT_EQ(read.entries[1].Limit, 900);
-    // A value planted by hand that no price can be is none.
-    ASSERT_TRUE(stored::SetNumber("Limit000", -5, kMireloListKey));
+    list.count = 1;
+    ASSERT_TRUE(StoreAuctionList(list, true));
     ReadAuctionList(read);
-    EXPECT_EQ(read.entries[0].Limit, 0);
+    EXPECT_EQ(ReadAuctionLimits(), moved);
+    ASSERT_EQ(StoreAuctionLimit("a1", 0), 0);
+    EXPECT_EQ(ReadAuctionLimits(), (std::map<std::string, std::int32_t>{{"b2", 300}}));
 }

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
 
 #include "board/Board.h"
 #include "board/Notifier.h"
+#include "tests/net/ScriptServer.h"
 
 namespace {
 
@@ -17,12 +19,14 @@ class FakeNotifications : public QObject {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public:
     QStringList summaries;
+    std::vector<int> expiries;
 
 public slots:
     uint Notify(const QString&, uint, const QString&, const QString& summary, const QString&, const QStringList&,
-                const QVariantMap&, int)
+                const QVariantMap&, int expiry)
     {
         summaries << summary;
+        expiries.push_back(expiry);
         return static_cast<uint>(summaries.size());
     }
 };
@@ -66,7 +70,8 @@ TEST(NotifierTest, AlertsReachTheServiceOncePerEventAndItsLossIsToldNotFatal)
 
     constexpr std::int64_t now = 1'800'000'000;
     Board board;
-    board.SetEntries({{"http://h/jp/auction/a1", "Camera", "", 500}}, now);
+    board.SetLimits({{"a1", 500}});
+    board.SetEntries({{"http://h/jp/auction/a1", "Camera", ""}}, now);
     BoardReading r;
     r.ok = true;
     r.now = now;
@@ -77,11 +82,12 @@ TEST(NotifierTest, AlertsReachTheServiceOncePerEventAndItsLossIsToldNotFatal)
     board.Finished(0, r);
     for (int tick = 0; tick < 3; ++tick) {
         for (const BoardAlert& alert : board.DueAlerts(now + tick))
-            notifier.Notify(alert.summary, alert.body);
+            notifier.Notify(alert.summary, alert.body, alert.event != AlertEvent::Ended);
     }
     EXPECT_TRUE(QTest::qWaitFor([&] { return fake.summaries.size() >= 2; }, 5000));
     QTest::qWait(100);
     EXPECT_EQ(fake.summaries.size(), 2); // ends soon, price over the limit: once each
+    EXPECT_EQ(fake.expiries, (std::vector<int>{0, 0})); // both stay until dismissed
     EXPECT_EQ(told, std::vector<bool>{true});
 
     // The service goes mid-session: the next alert is told as not delivered.
@@ -97,6 +103,22 @@ TEST(NotifierTest, AlertsReachTheServiceOncePerEventAndItsLossIsToldNotFatal)
     nowhere.Notify("x", "y");
     EXPECT_FALSE(available);
     QDBusConnection::disconnectFromBus(QStringLiteral("board"));
+}
+
+TEST(NotifierTest, ABusThatNeverAnswersHoldsNoAlert)
+{
+    // Takes the connection and says nothing, then goes.
+    ScriptServer hung([](ScriptServer::Conn& c, int) { c.WaitPeerEnd(2000); });
+    const QString address = QStringLiteral("tcp:host=127.0.0.1,port=%1").arg(hung.Port());
+    QElapsedTimer clock;
+    clock.start();
+    Notifier notifier([address] { return QDBusConnection::connectToBus(address, QStringLiteral("hung")); });
+    bool available = true;
+    notifier.OnAvailability = [&](bool a) { available = a; };
+    notifier.Notify("まもなく終了: Camera", "あと 3 分", true);
+    EXPECT_LT(clock.elapsed(), 500);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !available; }, 30000));
+    QDBusConnection::disconnectFromBus(QStringLiteral("hung"));
 }
 
 #include "NotifierTest.moc"

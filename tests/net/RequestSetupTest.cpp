@@ -122,7 +122,8 @@ TEST(WorkFileTest, StaleDownloadsGoWhileARunningCopyKeepsItsOwn)
     const std::set<std::string> running = hidden();
     ASSERT_EQ(running.size(), 5u) << "the copy's own download is there";
     // Left by killed copies: downloads and a half-made copy whose download is gone.
-    for (const char* stale : {".http.AbC123.txt", ".img.x9Y8z7.jpg", ".watch.000000.txt~", ".http.AbC123.txt~"})
+    for (const char* stale : {".http.AbC123.txt", ".img.x9Y8z7.jpg", ".watch.000000.txt~", ".http.AbC123.txt~",
+                              ".board.Zz9876.txt"})
         sandbox::WriteFile(stale, "stale");
     RemoveStaleDownloads(".");
     EXPECT_EQ(hidden(), running) << "the running copy's download stays";
