@@ -1,6 +1,6 @@
 #include "analysis/AuctionTarget.h"
 
-#include "analysis/Endpoints.h"
+#include "base/Endpoints.h"
 #include "base/Text.h"
 #include "net/NMHTTP.h"
 

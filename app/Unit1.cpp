@@ -14,9 +14,9 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "analysis/Endpoints.h"
 #include "base/AuctionList.h"
 #include "base/Clock.h"
+#include "base/Endpoints.h"
 #include "base/Text.h"
 #include "base/Version.h"
 #include "dialogs/Keiko9.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "analysis/Endpoints.h"
+#include "base/Endpoints.h"
 #include "base/Registry.h"
 #include "base/Text.h"
 

@@ -23,8 +23,8 @@
 #include "base/Text.h"
 #include "board/BoardModel.h"
 #include "board/Kanshi12.h"
-#include "tests/analysis/FakeService.h"
 #include "history/History.h"
+#include "tests/analysis/FakeService.h"
 #include "tests/analysis/PageFixtures.h"
 
 namespace {

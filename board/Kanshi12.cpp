@@ -16,8 +16,8 @@
 #include "base/AuctionList.h"
 #include "base/Registry.h"
 #include "base/Text.h"
-#include "net/RequestSetup.h"
 #include "board/BoardModel.h"
+#include "net/RequestSetup.h"
 #include "ui/Browser.h"
 #include "ui/Sjis.h"
 

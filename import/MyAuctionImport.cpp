@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "analysis/Endpoints.h"
+#include "base/Endpoints.h"
 #include "base/Registry.h"
 #include "base/Text.h"
 

@@ -1,6 +1,6 @@
 #include "import/Url7.h"
 
-#include "analysis/Endpoints.h"
+#include "base/Endpoints.h"
 #include "base/Registry.h"
 #include "import/MyAuctionImport.h"
 #include "ui/Dialogs.h"

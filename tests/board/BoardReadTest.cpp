@@ -13,8 +13,8 @@
 #include "board/BoardReader.h"
 #include "board/BoardText.h"
 #include "board/BoardTool.h"
-#include "net/NMHTTP.h"
 #include "history/History.h"
+#include "net/NMHTTP.h"
 #include "tests/analysis/FakeService.h"
 #include "tests/analysis/PageFixtures.h"
 
