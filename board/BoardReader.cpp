@@ -87,10 +87,17 @@ BoardReading BoardReader::Read(const std::string& url, std::time_t now, int keik
             History& history = *history_;
             if (store)
                 r.recorded = RecordReading(history, reading, log, target.input);
-            if (const std::optional<MarketOutlook> outlook = history.Outlook(r.auction, log, r.prediction, now)) {
+            const std::optional<MarketOutlook> outlook = history.Outlook(r.auction, log, r.prediction, now);
+            if (outlook) {
                 r.marketPrice = outlook->market.price;
                 r.marketCount = outlook->market.count;
                 r.marketForecast = outlook->forecast;
+            }
+            if (const std::optional<ForecastSpread> spread =
+                    SpreadOf(history, outlook, r.auction, log, r.prediction, keiko, now)) {
+                r.spread = spread->spread;
+                r.band = spread->band;
+                r.bandFromOwnErrors = spread->basis == ForecastSpread::Basis::OwnErrors;
             }
             if (reading.prediction && reading.prediction->ended)
                 r.halfTimeForecast = history.ForecastNearShare(r.auction.auctionId, 0.5);

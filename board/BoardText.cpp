@@ -67,5 +67,10 @@ BoardColumns ColumnsOf(const BoardRow& row, std::int64_t now)
     c.marketPrice = r.marketPrice;
     c.marketCount = r.marketCount;
     c.marketForecast = r.marketForecast;
+    if (c.forecast && r.spread) {
+        c.band = r.band;
+        if (row.limit)
+            c.chance = ChanceAtOrBelow(*r.spread, *row.limit);
+    }
     return c;
 }

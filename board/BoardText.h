@@ -25,5 +25,7 @@ struct BoardColumns {
     std::optional<std::int64_t> marketPrice;
     int marketCount = 0;
     std::optional<std::int64_t> marketForecast;
+    std::optional<PriceBand> band;
+    std::optional<double> chance; // of closing at or below the limit
 };
 BoardColumns ColumnsOf(const BoardRow& row, std::int64_t now);

@@ -5,6 +5,7 @@
 #include "app/AuctionList.h"
 #include "app/Text.h"
 #include "board/Board.h"
+#include "board/BoardGroups.h"
 #include "board/BoardText.h"
 #include "tests/support/StoredSettings.h"
 
@@ -234,4 +235,35 @@ TEST(BoardLimitTest, LimitsStayWithTheirEntriesAcrossARestartAndGoWithThem)
     ASSERT_TRUE(stored::SetNumber("Limit000", -5, kMireloListKey));
     ReadAuctionList(read);
     EXPECT_EQ(read.entries[0].Limit, 0);
+}
+
+// Listings of one model and kind are one group, its lowest expected closing
+// price marked; another model, a junk one or a lone title stays apart.
+TEST(BoardGroupsTest, RowsOfOneModelFormAGroupWithItsCheapestMarked)
+{
+    const struct {
+        const char* title;
+        std::optional<std::int64_t> expected;
+        const char* label;
+        bool cheapest;
+    } rows[] = {
+        {"Nikon D70 ボディ 美品", 30000, "A", false},
+        {"ニコン D70 デジタル一眼 ボディ", 26000, "A", true},
+        {"Nikon D700 ボディ", 90000, "", false},
+        {"【ジャンク】Nikon D70 ボディ 部品取り", 5000, "", false},
+        {"Nikon D70 ボディ 本体のみ", std::nullopt, "A", false}, // ended: in the group, not a candidate
+        {"SONY WH-1000XM4 ヘッドホン", 20000, "B", false},
+        {"ソニー WH-1000XM4 ブラック", 19000, "B", true},
+        {"手編みのマフラー", 1000, "", false},
+    };
+    std::vector<GroupInput> input;
+    for (const auto& r : rows)
+        input.push_back({SjisFromUtf8(r.title), r.expected});
+    const std::vector<GroupMark> marks = GroupRows(input);
+    ASSERT_EQ(marks.size(), std::size(rows));
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        EXPECT_EQ(GroupLabel(marks[i].group), rows[i].label) << rows[i].title;
+        EXPECT_EQ(marks[i].cheapest, rows[i].cheapest) << rows[i].title;
+    }
+    EXPECT_EQ(GroupLabel(26), "AA");
 }
