@@ -608,13 +608,13 @@ PriceSpread MarketSpread(const MarketForecastInput& in, std::int64_t forecast)
     const std::vector<std::pair<std::int64_t, double>> outcomes = MarketOutcomes(in, total);
     // The weight 1 / price places the forecast below the middle of the
     // prices; the spread is of the prices themselves, each weighed by its
-    // course alone. Where the forecast was held below the market (an auction
-    // that runs far below it) they are held down alike.
-    const double expected = static_cast<double>(WeightedMedian(outcomes, total));
+    // course alone. It is not held down where the forecast is (an auction
+    // running far below the market, which late bidding also makes): held
+    // with it, the band held a quarter of the closing prices at a quarter
+    // of the time on the labelled corpus.
     const double at = static_cast<double>(std::max<std::int64_t>(forecast, 1));
-    const double held = std::min(1.0, at / expected);
     for (const auto& [price, weight] : outcomes)
-        spread.logRatios.emplace_back(std::log(static_cast<double>(price) * held / at), weight * static_cast<double>(price));
+        spread.logRatios.emplace_back(std::log(static_cast<double>(price) / at), weight * static_cast<double>(price));
     Settle(spread);
     return spread;
 }
