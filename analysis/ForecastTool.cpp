@@ -129,7 +129,7 @@ std::string TextReport(const Report& r, const QLocale& locale)
     text += r.prediction ? ConfidenceText(*r.prediction).toStdString() : std::string("-");
     text += std::string("\n予測傾向：") + captions[TendencyIndex(r.keiko)] + '\n';
     if (r.spread)
-        text += BandText(*r.spread, locale) + '\n';
+        text += "予想範囲：" + BandText(*r.spread, locale) + '\n';
     if (const std::optional<double> chance = r.Chance())
         text += ChanceText(*chance) + "（上限 " + YenText(*r.limit, locale).toStdString() + "）\n";
 

@@ -50,9 +50,12 @@ TForm12::TForm12(QWidget* parent)
     // Fixed widths: a changed text never lays the table out again.
     QHeaderView* header = ui.TableView1->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::Interactive);
-    const int widths[BoardModel::kColumns] = {250, 80, 40, 125, 110, 80, 110, 90, 80, 170, 80};
+    const int widths[BoardModel::kColumns] = {250, 80, 40, 125, 110, 80, 110, 90, 80, 170, 80, 80, 120};
     for (int col = 0; col < BoardModel::kColumns; ++col)
         header->resizeSection(col, widths[col]);
+    // The chance beside the limit, the group beside the title.
+    header->moveSection(header->visualIndex(BoardModel::Chance), header->visualIndex(BoardModel::Limit) + 1);
+    header->moveSection(header->visualIndex(BoardModel::Group), header->visualIndex(BoardModel::Title) + 1);
     ui.TableView1->sortByColumn(BoardModel::TimeLeft, Qt::AscendingOrder);
     // The rows, not the first setting, have the keyboard when the board opens.
     ui.TableView1->setFocus();

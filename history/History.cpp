@@ -685,7 +685,7 @@ std::string HistoryCsv(const History& history)
 std::string BandText(const ForecastSpread& spread, const QLocale& locale)
 {
     const bool market = spread.basis == ForecastSpread::Basis::Market;
-    return "予想範囲 " + YenText(spread.band.low, locale).toStdString() + "〜"
+    return YenText(spread.band.low, locale).toStdString() + "〜"
            + YenText(spread.band.high, locale).toStdString() + "（"
            + Format(market ? "類似の落札 %d 件から" : "あなたの予測 %d 件の誤差から", spread.count) + "）";
 }

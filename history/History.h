@@ -181,7 +181,7 @@ std::optional<ForecastSpread> SpreadOf(const History& history, const std::option
 // and the market-aware one, and how far each was off the closing price.
 std::string HistoryCsv(const History& history);
 
-// 「予想範囲 ¥52,000〜¥61,000（類似の落札 12 件から）」 as UTF-8, the basis
+// The band as 「¥52,000〜¥61,000（類似の落札 12 件から）」 in UTF-8, the basis
 // named in brackets.
 std::string BandText(const ForecastSpread& spread, const QLocale& locale);
 // 「上限で落札できる見込み 35 %」 as UTF-8.

@@ -93,7 +93,7 @@ void Replace(QChartView* view, QChart* chart)
 MarketChart::MarketChart(QWidget* parent) : QWidget(parent), view_(new QChartView(this))
 {
     view_->setRenderHint(QPainter::Antialiasing);
-    view_->setMinimumHeight(120);
+    view_->setMinimumHeight(110);
     auto* save = new QPushButton(U("グラフを保存..."), this);
     save->setObjectName(QStringLiteral("SaveChart"));
     save->setAutoDefault(false);
@@ -117,8 +117,13 @@ void MarketChart::Show(const std::optional<MarketOutlook>& outlook, const std::o
                        const std::optional<Running>& running)
 {
     auto* chart = new QChart;
+    // Small type: the chart shares a small window with three tables.
+    QFont small = font();
+    small.setPointSizeF(small.pointSizeF() * 0.8);
     chart->legend()->setAlignment(Qt::AlignRight);
-    chart->setMargins(QMargins(2, 2, 2, 2));
+    chart->legend()->setFont(small);
+    chart->setMargins(QMargins(0, 0, 0, 0));
+    chart->setBackgroundRoundness(0);
     if (!outlook) {
         chart->setTitle(U("似た商品の落札がまだ足りません"));
         Replace(view_, chart);
@@ -144,17 +149,18 @@ void MarketChart::Show(const std::optional<MarketOutlook>& outlook, const std::o
     const qreal from = Ms(first - 86400), to = Ms(last + 86400);
 
     std::vector<QAbstractSeries*> all;
-    all.push_back(Sales(chart, U("採用"), market.similar, QScatterSeries::MarkerShapeCircle, QColor(0x1f, 0x77, 0xb4), this));
-    if (!market.outliers.empty())
-        all.push_back(Sales(chart, U("外れ値"), market.outliers, QScatterSeries::MarkerShapeRectangle, QColor(0xd6, 0x27, 0x28), this));
-    if (!market.excluded.empty())
-        all.push_back(Sales(chart, U("外した"), market.excluded, QScatterSeries::MarkerShapeRectangle, QColor(0x99, 0x99, 0x99), this));
     all.push_back(Line(chart, U("相場"), from, to, static_cast<qreal>(market.price), Qt::SolidLine, QColor(0x2c, 0xa0, 0x2c)));
     if (spread && spread->basis == ForecastSpread::Basis::Market) {
         all.push_back(Line(chart, U("予想範囲"), from, to, static_cast<qreal>(spread->band.low), Qt::DashLine, QColor(0xff, 0x7f, 0x0e)));
         QLineSeries* upper = Line(chart, QString(), from, to, static_cast<qreal>(spread->band.high), Qt::DashLine, QColor(0xff, 0x7f, 0x0e));
         all.push_back(upper);
     }
+    // The points over the lines, which would take their hover.
+    all.push_back(Sales(chart, U("採用"), market.similar, QScatterSeries::MarkerShapeCircle, QColor(0x1f, 0x77, 0xb4), this));
+    if (!market.outliers.empty())
+        all.push_back(Sales(chart, U("外れ値"), market.outliers, QScatterSeries::MarkerShapeRectangle, QColor(0xd6, 0x27, 0x28), this));
+    if (!market.excluded.empty())
+        all.push_back(Sales(chart, U("外した"), market.excluded, QScatterSeries::MarkerShapeRectangle, QColor(0x99, 0x99, 0x99), this));
     if (running) {
         if (spread) {
             auto* bar = new QLineSeries(chart);
@@ -181,12 +187,14 @@ void MarketChart::Show(const std::optional<MarketOutlook>& outlook, const std::o
     x->setFormat(QStringLiteral("MM/dd"));
     x->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(from)), QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(to)));
     x->setTickCount(6);
+    x->setLabelsFont(small);
     auto* y = new QValueAxis;
     y->setLabelFormat(QStringLiteral("%.0f"));
+    y->setLabelsFont(small);
+    y->setTickCount(4);
     const qreal pad = std::max<qreal>(static_cast<qreal>(high - low) * 0.1, 100);
     y->setRange(std::max<qreal>(0, static_cast<qreal>(low) - pad), static_cast<qreal>(high) + pad);
     y->applyNiceNumbers();
-    y->setTitleText(U("円"));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     for (QAbstractSeries* s : all) {

@@ -175,7 +175,7 @@ TEST_F(ForecastToolTest, RecordsOnlyWhenAskedAndShowsTheMarketOfSimilarSales)
     const std::string yen = "¥" + Grouped(1200);
     const std::string text = Tool(At("2023-12-29 22:00")).out;
     EXPECT_NE(text.find("相場：" + yen + "（類似 3 件、" + yen + "〜" + yen + "）\n相場を加味した予測：" + yen), text.npos);
-    EXPECT_NE(text.find("予想範囲 " + yen + "〜"), text.npos) << "the band starts at the current price";
+    EXPECT_NE(text.find("予想範囲：" + yen + "〜"), text.npos) << "the band starts at the current price";
 
     // The band and the chance at a limit: none below the current price, all far above it.
     for (const auto& [limit, chance] : {std::pair{"1100", 0.0}, std::pair{"100000", 1.0}}) {
