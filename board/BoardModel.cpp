@@ -203,13 +203,7 @@ QVariant BoardModel::data(const QModelIndex& index, int role) const
 
 void BoardModel::Regroup()
 {
-    const std::int64_t now = clock_();
-    std::vector<GroupInput> rows;
-    for (const BoardRow& row : board_.Rows()) {
-        const BoardColumns c = ColumnsOf(row, now);
-        rows.push_back({row.title, c.forecast ? (c.marketForecast ? c.marketForecast : c.forecast) : std::nullopt});
-    }
-    groups_ = GroupRows(rows);
+    groups_ = GroupsOf(board_.Rows(), clock_());
 }
 
 GroupMark BoardModel::GroupOf(int row) const

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "board/Board.h"
+#include "board/BoardGroups.h"
 
 // "あと 2日 03時間", "あと 5時間 07分", "あと 04分 12秒", or "終了" at and after the end.
 QString TimeLeftText(std::int64_t secondsLeft);
@@ -29,3 +30,12 @@ struct BoardColumns {
     std::optional<double> chance; // of closing at or below the limit
 };
 BoardColumns ColumnsOf(const BoardRow& row, std::int64_t now);
+
+// The rows' groups of one model, each expected to close at its market-aware
+// forecast (else its forecast) while it runs.
+std::vector<GroupMark> GroupsOf(const std::vector<BoardRow>& rows, std::int64_t now);
+
+// The rows as CSV (history/Csv.h): title, address, current price, bids, end,
+// seconds left, forecast, market price and count, market-aware forecast,
+// limit, chance in percent, band, group and state.
+std::string BoardCsv(const std::vector<BoardRow>& rows, std::int64_t now);

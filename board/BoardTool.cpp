@@ -13,7 +13,6 @@
 #include "analysis/Prediction.h"
 #include "app/AuctionList.h"
 #include "app/Text.h"
-#include "board/BoardGroups.h"
 #include "board/BoardReader.h"
 #include "board/BoardText.h"
 
@@ -115,12 +114,7 @@ int RunBoardTool(const std::vector<std::string>& args, std::ostream& out, std::o
     bool notRecorded = false;
     QJsonArray array;
     std::string text;
-    std::vector<GroupInput> groupInput;
-    for (const BoardRow& row : board.Rows()) {
-        const BoardColumns c = ColumnsOf(row, now);
-        groupInput.push_back({row.title, c.forecast ? (c.marketForecast ? c.marketForecast : c.forecast) : std::nullopt});
-    }
-    const std::vector<GroupMark> groups = GroupRows(groupInput);
+    const std::vector<GroupMark> groups = GroupsOf(board.Rows(), now);
     for (std::size_t i = 0; i < board.Rows().size(); ++i) {
         const BoardRow& row = board.Rows()[i];
         const BoardColumns c = ColumnsOf(row, now);

@@ -1,7 +1,9 @@
 #include "board/Kanshi12.h"
 
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QMenu>
+#include <QSaveFile>
 #include <QSortFilterProxyModel>
 #include <QUrl>
 #include <algorithm>
@@ -11,7 +13,9 @@
 #include "app/Text.h"
 #include "app/Unit1.h"
 #include "board/BoardModel.h"
+#include "board/BoardText.h"
 #include "ui/Browser.h"
+#include "ui/Dialogs.h"
 #include "ui/Sjis.h"
 
 TForm12* Form12 = nullptr;
@@ -70,6 +74,18 @@ TForm12::TForm12(QWidget* parent)
         SchedulePump();
     });
     connect(ui.BitBtn2, &QPushButton::clicked, this, &QWidget::close);
+    connect(ui.BitBtn3, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getSaveFileName(this, QString::fromUtf8("CSVで保存"),
+                                                          QStringLiteral("mirelo-board.csv"), QStringLiteral("CSV (*.csv)"));
+        if (path.isEmpty())
+            return;
+        const std::string csv = BoardCsv(board_.Rows(), clock_());
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(csv.data(), static_cast<qint64>(csv.size())) != static_cast<qint64>(csv.size())
+            || !file.commit())
+            MessageBox(this, SjisFromUtf8("CSVを保存できませんでした：" + file.errorString().toStdString()), SJ("メッセージ"),
+                       MB_OK | MB_ICONWARNING);
+    });
     connect(ui.TableView1, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
         if (index.column() == BoardModel::Limit)
             ui.TableView1->edit(index);

@@ -267,3 +267,19 @@ TEST(BoardGroupsTest, RowsOfOneModelFormAGroupWithItsCheapestMarked)
     }
     EXPECT_EQ(GroupLabel(26), "AA");
 }
+
+// The board's CSV keeps titles whole and guards a cell that starts a formula.
+TEST(BoardCsvTest, RowsComeOutQuotedAndGuarded)
+{
+    Board board;
+    std::vector<AuctionEntry> entries(2);
+    entries[0].Url = "http://host.test/jp/auction/x1";
+    entries[0].Title = "=HYPERLINK(\"http://evil\")";
+    entries[1].Url = "http://host.test/jp/auction/x2";
+    entries[1].Title = SjisFromUtf8("ニコン D70, 美品");
+    board.SetEntries(entries, 1'700'000'000);
+    const std::string csv = BoardCsv(board.Rows(), 1'700'000'000);
+    EXPECT_EQ(csv.rfind("\xEF\xBB\xBF", 0), 0u);
+    EXPECT_NE(csv.find("\r\n\"'=HYPERLINK(\"\"http://evil\"\")\",http://host.test/jp/auction/x1,"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\r\n\"ニコン D70, 美品\",http://host.test/jp/auction/x2,"), std::string::npos) << csv;
+}
