@@ -5,11 +5,9 @@
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QFileDialog>
-#include <QHBoxLayout>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QLocale>
-#include <QPushButton>
 #include <QScatterSeries>
 #include <QToolTip>
 #include <QValueAxis>
@@ -93,23 +91,11 @@ void Replace(QChartView* view, QChart* chart)
 MarketChart::MarketChart(QWidget* parent) : QWidget(parent), view_(new QChartView(this))
 {
     view_->setRenderHint(QPainter::Antialiasing);
-    view_->setMinimumHeight(110);
-    auto* save = new QPushButton(U("グラフを保存..."), this);
-    save->setObjectName(QStringLiteral("SaveChart"));
-    save->setAutoDefault(false);
-    connect(save, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getSaveFileName(this, U("グラフを保存"), U("mirelo-market.png"), U("PNG (*.png)"));
-        if (!path.isEmpty())
-            SavePng(path);
-    });
-    auto* bar = new QHBoxLayout;
-    bar->addStretch();
-    bar->addWidget(save);
+    // No taller than the list it takes turns with, so the window still fits a small screen.
+    view_->setMinimumHeight(100);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(2);
     layout->addWidget(view_, 1);
-    layout->addLayout(bar);
     Show(std::nullopt, std::nullopt, std::nullopt);
 }
 
@@ -119,7 +105,10 @@ void MarketChart::Show(const std::optional<MarketOutlook>& outlook, const std::o
     auto* chart = new QChart;
     // Small type: the chart shares a small window with three tables.
     QFont small = font();
-    small.setPointSizeF(small.pointSizeF() * 0.8);
+    if (small.pointSizeF() > 0)
+        small.setPointSizeF(small.pointSizeF() * 0.8);
+    else
+        small.setPixelSize(std::max(8, small.pixelSize() * 4 / 5));
     chart->legend()->setAlignment(Qt::AlignRight);
     chart->legend()->setFont(small);
     chart->setMargins(QMargins(0, 0, 0, 0));
@@ -206,6 +195,13 @@ void MarketChart::Show(const std::optional<MarketOutlook>& outlook, const std::o
         if (marker->label().isEmpty())
             marker->setVisible(false);
     Replace(view_, chart);
+}
+
+void MarketChart::SaveWithDialog()
+{
+    const QString path = QFileDialog::getSaveFileName(this, U("グラフを保存"), U("mirelo-market.png"), U("PNG (*.png)"));
+    if (!path.isEmpty())
+        SavePng(path);
 }
 
 bool MarketChart::SavePng(const QString& path) const

@@ -23,6 +23,8 @@ public:
               const std::optional<Running>& running);
     // The picture as PNG; false when it cannot be written.
     bool SavePng(const QString& path) const;
+    // Asks where, then saves.
+    void SaveWithDialog();
     QChartView* View() const { return view_; }
 
 private:

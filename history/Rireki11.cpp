@@ -124,6 +124,7 @@ TForm11::TForm11(QWidget* parent) : TFormBase(parent, FormPosition::BesideMainFo
     connect(ui.BitBtn5, &QPushButton::clicked, this, &TForm11::SaveCsv);
     chart_ = new MarketChart(ui.TabSheet2);
     ui.TabSheet2Layout->addWidget(chart_);
+    connect(ui.BitBtn6, &QPushButton::clicked, chart_, &MarketChart::SaveWithDialog);
     connect(ui.BitBtn3, &QPushButton::clicked, this, [this] { SetSelectedExcluded(true); });
     connect(ui.BitBtn4, &QPushButton::clicked, this, [this] { SetSelectedExcluded(false); });
     connect(ui.StringGrid1, &QTableWidget::currentCellChanged, this, [this] { UpdateExclusionButtons(); });
