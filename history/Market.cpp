@@ -513,8 +513,7 @@ namespace {
 
 // Each outcome's own spread: Silverman's rule over the outcomes, and never
 // below kMinSmoothing (equal prices do not make a price certain). Chosen on
-// the eBay replay, where 1.5 times the rule or a floor of 0.1 widen the band
-// past nine in ten at the late points without a better calibration.
+// the eBay replay.
 constexpr double kMinSmoothing = 0.05;
 
 double NormalCdf(double z)
