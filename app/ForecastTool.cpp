@@ -10,7 +10,9 @@
 #include <QTemporaryFile>
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <ostream>
 
@@ -27,7 +29,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: mirelo-forecast PAGE.html|URL [--now \"YYYY-MM-DD HH:MM\"] [--tendency low|middle|high] [--json]"
-    " [--record]\n"
+    " [--record] [--limit YEN]\n"
+    "       mirelo-forecast --history-csv\n"
     "       mirelo-forecast --board [--json] [--record] [--tendency low|middle|high]\n";
 
 // After the usage line for --help; the manual page lists the same (a test holds them together).
@@ -41,6 +44,8 @@ constexpr const char* kHelp =
     "  --tendency low|middle|high    the forecast's tendency (default: the one set in mirelo)\n"
     "  --json                        print one UTF-8 JSON object\n"
     "  --record                      record the auction in the history\n"
+    "  --limit YEN                   the chance that the auction closes at or below this limit\n"
+    "  --history-csv                 print every auction of the history as CSV (UTF-8 with BOM)\n"
     "  -h, --help                    print this help\n"
     "\n"
     "exit status:\n"
@@ -80,6 +85,14 @@ struct Report {
     int keiko;
     const std::optional<MarketOutlook>& outlook;
     const std::vector<NotTaken>& notTaken;
+    const std::optional<ForecastSpread>& spread;
+    std::optional<long long> limit;
+    std::optional<double> Chance() const
+    {
+        if (!spread || !limit)
+            return std::nullopt;
+        return ChanceAtOrBelow(spread->spread, *limit);
+    }
 };
 
 // UTF-8, like the window shows it: missing fields with the window's reset
@@ -109,6 +122,10 @@ std::string TextReport(const Report& r, const QLocale& locale)
     text += "\n確度：";
     text += r.prediction ? ConfidenceText(*r.prediction).toStdString() : std::string("-");
     text += std::string("\n予測傾向：") + captions[r.keiko == 0 ? 0 : r.keiko == 1 ? 1 : 2] + '\n';
+    if (r.spread)
+        text += "予想範囲：" + BandText(*r.spread, locale) + '\n';
+    if (const std::optional<double> chance = r.Chance())
+        text += ChanceText(*chance) + "（上限 " + YenText(*r.limit, locale).toStdString() + "）\n";
 
     text += "\n相場：";
     if (!r.outlook) {
@@ -215,11 +232,22 @@ std::string JsonReport(const Report& r)
         notTaken.append(sale);
     }
 
+    QJsonValue band; // null: neither a market nor enough past forecasts
+    if (r.spread)
+        band = QJsonObject{{"low", static_cast<qint64>(r.spread->band.low)},
+                           {"high", static_cast<qint64>(r.spread->band.high)},
+                           {"basis", r.spread->basis == ForecastSpread::Basis::Market ? "market" : "ownErrors"},
+                           {"count", r.spread->count}};
+    const std::optional<double> chance = r.Chance();
+
     const QJsonObject root{{"item", item},
                            {"bids", bids},
                            {"forecast", forecast},
                            {"market", market},
                            {"notTaken", notTaken},
+                           {"band", band},
+                           {"limit", r.limit ? QJsonValue(static_cast<qint64>(*r.limit)) : QJsonValue()},
+                           {"chance", chance ? QJsonValue(*chance) : QJsonValue()},
                            {"tendency", QLatin1String(TendencyName(r.keiko))},
                            {"now", static_cast<qint64>(r.now)}};
     return QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();
@@ -269,7 +297,7 @@ std::optional<ForecastToolOptions> ParseForecastArgs(const std::vector<std::stri
     bool havePage = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        const bool takesValue = arg == "--now" || arg == "--tendency";
+        const bool takesValue = arg == "--now" || arg == "--tendency" || arg == "--limit";
         if (takesValue && i + 1 == args.size()) {
             error = arg + " needs a value";
             return std::nullopt;
@@ -280,6 +308,18 @@ std::optional<ForecastToolOptions> ParseForecastArgs(const std::vector<std::stri
             options.json = true;
         } else if (arg == "--record") {
             options.record = true;
+        } else if (arg == "--history-csv") {
+            options.historyCsv = true;
+        } else if (arg == "--limit") {
+            const std::string& value = args[++i];
+            char* end = nullptr;
+            errno = 0;
+            const long long yen = std::strtoll(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || errno == ERANGE || yen <= 0) {
+                error = "--limit wants a price in yen, not \"" + value + "\"";
+                return std::nullopt;
+            }
+            options.limit = yen;
         } else if (arg == "--now") {
             const std::string& value = args[++i];
             options.now = ParseNowOption(value);
@@ -302,7 +342,11 @@ std::optional<ForecastToolOptions> ParseForecastArgs(const std::vector<std::stri
             havePage = true;
         }
     }
-    if (!havePage && !options.help) {
+    if (options.historyCsv && havePage) {
+        error = "--history-csv reads no page";
+        return std::nullopt;
+    }
+    if (!havePage && !options.help && !options.historyCsv) {
         error = "no page named";
         return std::nullopt;
     }
@@ -362,6 +406,17 @@ int RunForecastTool(const std::vector<std::string>& args, std::ostream& out, std
         out << kUsage << kHelp;
         return 0;
     }
+    if (options->historyCsv) {
+        // A history not made yet is an empty one.
+        History history;
+        if (std::filesystem::exists(HistoryPath()) && !history.OpenToRead()) {
+            err << "mirelo-forecast: cannot read the history " << HistoryPath() << '\n';
+            return 1;
+        }
+        out << HistoryCsv(history);
+        out.flush();
+        return 0;
+    }
     QTemporaryFile download(QDir::tempPath() + QStringLiteral("/mirelo-forecast-XXXXXX.html"));
     const std::optional<std::string> page = PageFileFor(*options, download, error);
     if (!page) {
@@ -394,7 +449,9 @@ int RunForecastTool(const std::vector<std::string>& args, std::ostream& out, std
     const std::vector<NotTaken> notTaken =
         history.NotTakenSales(reading.auction.title, reading.auction.auctionId,
                               outlook ? std::optional<MarketPrice>(outlook->market) : std::nullopt);
-    const Report report{record, log, prediction, now, keiko, outlook, notTaken};
+    const std::optional<ForecastSpread> spread =
+        SpreadOf(history, outlook, reading.auction, log, prediction, keiko, now);
+    const Report report{record, log, prediction, now, keiko, outlook, notTaken, spread, options->limit};
     if (options->json)
         out << JsonReport(report);
     else

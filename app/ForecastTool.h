@@ -19,6 +19,8 @@ struct ForecastToolOptions {
     bool json = false;
     bool record = false;            // --record: into the auction history, as a run of the window does
     bool help = false;
+    std::optional<long long> limit; // --limit: the chance of winning at it
+    bool historyCsv = false;        // --history-csv: the history as CSV, no page
 };
 
 // The arguments after the program's name; nothing, with error set, when they

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "analysis/Forecast.h"
+#include "bench/Calibration.h"
 #include "history/Market.h"
 
 #ifndef MIRELO_AUCTION_CSV
@@ -176,8 +177,11 @@ int main(int argc, char** argv)
         std::printf(" | %-17s", n);
     std::printf("\n");
 
-    for (double point : points) {
+    Calibration byMarket[4], byOwnErrors[4], pooled;
+    for (int p = 0; p < 4; ++p) {
+        const double point = points[p];
         Errors errors[kColumns];
+        std::vector<double> ownRatios; // closing / middle forecast of the auctions before
         for (std::size_t i = 0; i < auctions.size(); ++i) {
             const Auction& a = auctions[i];
             if (a.price <= 0 || a.durationDays <= 0)
@@ -213,7 +217,17 @@ int main(int argc, char** argv)
                 mi.currentPrice = in.latestPrice;
                 mi.elapsedShare = point;
                 market = MarketAwareForecast(mi);
+                std::vector<std::int64_t> spread;
+                for (const SimilarAuction& s : m->similar)
+                    spread.push_back(s.closingPrice);
+                const PriceSpread around = MarketSpread(mi, market);
+                byMarket[p].Add(around, Yen(a.price), spread);
+                pooled.Add(around, Yen(a.price), spread);
             }
+            if (ownRatios.size() >= kErrorMinCount && middle > 0)
+                byOwnErrors[p].Add(ErrorSpread(ownRatios, middle, in.latestPrice, -1), Yen(a.price));
+            if (middle > 0)
+                ownRatios.push_back(actual / static_cast<double>(middle));
             errors[4].values.push_back(std::fabs(static_cast<double>(market) - actual) / actual);
         }
         std::printf("%5.0f %%  ", point * 100);
@@ -221,5 +235,22 @@ int main(int argc, char** argv)
             std::printf(" | %6.1f %% / %5.1f %%", e.Mean() * 100, e.Median() * 100);
         std::printf("\n");
     }
+
+    std::printf("\nthe 80 %% band and the chance of closing at or below a limit (limits at 0.6 to 1.8 times the\n"
+                "forecast, none below the current price): share of closing prices inside the band, its mean\n"
+                "width against the forecast, mean absolute calibration error and Brier score\n\n");
+    std::printf("from the market (similar sales, weighed and raised to the current price):\n");
+    PrintCalibrationHeader(true);
+    for (int p = 0; p < 4; ++p)
+        PrintCalibrationRow((std::to_string(static_cast<int>(points[p] * 100)) + " %").c_str(), byMarket[p]);
+    PrintCalibrationRow("all", pooled);
+    std::printf("\nfrom the errors of the middle forecasts of the auctions before, at the same share of time:\n");
+    PrintCalibrationHeader(false);
+    for (int p = 0; p < 4; ++p)
+        PrintCalibrationRow((std::to_string(static_cast<int>(points[p] * 100)) + " %").c_str(), byOwnErrors[p]);
+    std::printf("\nreliability of the chance from the market, all four points:\n");
+    PrintReliability(pooled.chance);
+    std::printf("\nthe same for the baseline that knows only the market's spread:\n");
+    PrintReliability(pooled.baseline);
     return 0;
 }

@@ -17,6 +17,7 @@
 #include "analysis/Prediction.h"
 #include "base/AuctionList.h"
 #include "board/Schedule.h"
+#include "history/Market.h"
 
 enum class RowState { Waiting, Reading, Error, Ended };
 
@@ -31,6 +32,9 @@ struct BoardReading {
     int marketCount = 0;
     std::optional<std::int64_t> marketForecast;
     std::optional<std::int64_t> halfTimeForecast; // the recorded forecast nearest half the auction time
+    std::optional<PriceSpread> spread; // where it may close around the forecast, while it runs
+    std::optional<PriceBand> band;
+    bool bandFromOwnErrors = false;    // the user's past forecasts rather than the market
     bool recorded = false;
     bool recordFailed = false; // wanted in the history and not stored
     std::string recordError;   // why not (Shift_JIS)

@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QDateTime>
 #include <QLocale>
+#include <cmath>
 #include <limits>
 
 #include "analysis/Prediction.h"
@@ -53,7 +54,8 @@ int BoardModel::columnCount(const QModelIndex& parent) const
 QVariant BoardModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     static const char* const captions[kColumns] = {"商品名", "現在価格", "入札", "終了日時", "残り時間", "予測",
-                                                   "相場（件数）", "相場加味予測", "上限", "状態", "最終取得"};
+                                                   "相場（件数）", "相場加味予測", "上限", "状態", "最終取得",
+                                                   "落札見込み", "同型"};
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < kColumns)
         return U(captions[section]);
     return QAbstractTableModel::headerData(section, orientation, role);
@@ -115,6 +117,7 @@ QVariant BoardModel::data(const QModelIndex& index, int role) const
     if (role == Qt::TextAlignmentRole) {
         const int col = index.column();
         return col == Price || col == Bids || col == Forecast || col == Market || col == MarketForecast || col == Limit
+                       || col == Chance
                    ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
                    : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
     }
@@ -143,6 +146,15 @@ QVariant BoardModel::data(const QModelIndex& index, int role) const
             return StateText(row) + Marks(row, now);
         case LastRead:
             return qint64{row.lastRead};
+        case Chance:
+            return c.chance ? *c.chance : 2.0;
+        case Group: {
+            // A group's rows together, the cheapest first; rows alone last.
+            const GroupMark mark = GroupOf(index.row());
+            if (mark.group < 0)
+                return std::numeric_limits<qint64>::max();
+            return qint64{mark.group} * 4 + (mark.cheapest ? 0 : 1);
+        }
         }
         return {};
     }
@@ -151,6 +163,10 @@ QVariant BoardModel::data(const QModelIndex& index, int role) const
         return StateText(row) + Marks(row, now);
     if (role == Qt::ToolTipRole && index.column() == Title)
         return QString::fromStdString(Utf8FromSjis(row.title));
+    if (role == Qt::ToolTipRole && (index.column() == Forecast || index.column() == MarketForecast) && c.band)
+        return U("予想範囲 %1〜%2（%3）")
+            .arg(Yen(c.band->low), Yen(c.band->high),
+                 row.last && row.last->bandFromOwnErrors ? U("これまでの予測の誤差から") : U("似た落札から"));
     if (role == Qt::EditRole && index.column() == Limit)
         return row.limit ? QString::number(*row.limit) : QString();
     if (role != Qt::DisplayRole)
@@ -178,8 +194,26 @@ QVariant BoardModel::data(const QModelIndex& index, int role) const
         return StateText(row) + Marks(row, now);
     case LastRead:
         return row.lastRead ? DateTime(row.lastRead, "HH:mm:ss") : QString();
+    case Chance:
+        return c.chance ? QString::number(std::lround(*c.chance * 100)) + U(" %") : QString();
+    case Group: {
+        const GroupMark mark = GroupOf(index.row());
+        if (mark.group < 0)
+            return QString();
+        return QString::fromStdString(GroupLabel(mark.group)) + (mark.cheapest ? U("・最安見込み") : QString());
+    }
     }
     return {};
+}
+
+void BoardModel::Regroup()
+{
+    groups_ = GroupsOf(board_.Rows(), clock_());
+}
+
+GroupMark BoardModel::GroupOf(int row) const
+{
+    return row >= 0 && static_cast<std::size_t>(row) < groups_.size() ? groups_[static_cast<std::size_t>(row)] : GroupMark{};
 }
 
 bool BoardModel::setData(const QModelIndex& index, const QVariant& value, int role)
@@ -206,12 +240,14 @@ void BoardModel::Reset()
 {
     beginResetModel();
     looks_.clear();
+    Regroup();
     endResetModel();
     Tick();
 }
 
 void BoardModel::RowsChanged()
 {
+    Regroup();
     const int rows = rowCount();
     if (rows > 0)
         emit dataChanged(index(0, 0), index(rows - 1, kColumns - 1));
@@ -219,6 +255,10 @@ void BoardModel::RowsChanged()
 
 void BoardModel::RowsChanged(const std::vector<std::size_t>& rows)
 {
+    // A read may change a group's cheapest, or a title: every group row repaints.
+    Regroup();
+    if (rowCount() > 0)
+        emit dataChanged(index(0, Group), index(rowCount() - 1, Group));
     for (std::size_t r : rows) {
         if (r < board_.Rows().size())
             emit dataChanged(index(static_cast<int>(r), 0), index(static_cast<int>(r), kColumns - 1));

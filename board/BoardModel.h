@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "board/Board.h"
+#include "board/BoardGroups.h"
 
 class BoardModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { Title, Price, Bids, End, TimeLeft, Forecast, Market, MarketForecast, Limit, State, LastRead, kColumns };
+    enum Column { Title, Price, Bids, End, TimeLeft, Forecast, Market, MarketForecast, Limit, State, LastRead, Chance,
+                  Group, kColumns };
     // Rows ending within this many seconds are marked.
     static constexpr std::int64_t kSoonSeconds = 600;
 
@@ -40,9 +42,13 @@ public:
     Look LookOf(const BoardRow& row, std::int64_t now) const;
     // The marks the state column adds to the state, so colour is never alone.
     QString Marks(const BoardRow& row, std::int64_t now) const;
+    GroupMark GroupOf(int row) const;
 
 private:
     const Board& board_;
     std::function<std::int64_t()> clock_;
     std::vector<Look> looks_;
+    // Listings of one model, found again whenever rows change.
+    void Regroup();
+    std::vector<GroupMark> groups_;
 };

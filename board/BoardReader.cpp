@@ -113,10 +113,17 @@ BoardReading BoardDigest::Digest(const std::string& pagePath, const std::string&
             History& history = *history_;
             if (store)
                 r.recorded = RecordReading(history, reading, log, address);
-            if (const std::optional<MarketOutlook> outlook = history.Outlook(r.auction, log, r.prediction, now)) {
+            const std::optional<MarketOutlook> outlook = history.Outlook(r.auction, log, r.prediction, now);
+            if (outlook) {
                 r.marketPrice = outlook->market.price;
                 r.marketCount = outlook->market.count;
                 r.marketForecast = outlook->forecast;
+            }
+            if (const std::optional<ForecastSpread> spread =
+                    SpreadOf(history, outlook, r.auction, log, r.prediction, keiko, now)) {
+                r.spread = spread->spread;
+                r.band = spread->band;
+                r.bandFromOwnErrors = spread->basis == ForecastSpread::Basis::OwnErrors;
             }
             if (reading.prediction && reading.prediction->ended)
                 r.halfTimeForecast = history.ForecastNearShare(r.auction.auctionId, 0.5);

@@ -1,10 +1,13 @@
 #include "board/BoardText.h"
 
+#include <QDateTime>
 #include <QLocale>
 #include <algorithm>
+#include <cmath>
 
 #include "analysis/Prediction.h"
 #include "base/Text.h"
+#include "history/Csv.h"
 
 QString BoardYen(std::int64_t value)
 {
@@ -109,5 +112,52 @@ BoardColumns ColumnsOf(const BoardRow& row, std::int64_t now)
     c.marketPrice = r.marketPrice;
     c.marketCount = r.marketCount;
     c.marketForecast = r.marketForecast;
+    if (c.forecast && r.spread) {
+        c.band = r.band;
+        if (row.limit)
+            c.chance = ChanceAtOrBelow(*r.spread, *row.limit);
+    }
     return c;
+}
+
+std::vector<GroupMark> GroupsOf(const std::vector<BoardRow>& rows, std::int64_t now)
+{
+    std::vector<GroupInput> input;
+    for (const BoardRow& row : rows) {
+        const BoardColumns c = ColumnsOf(row, now);
+        input.push_back({row.title, c.forecast ? (c.marketForecast ? c.marketForecast : c.forecast) : std::nullopt});
+    }
+    return GroupRows(input);
+}
+
+std::string BoardCsv(const std::vector<BoardRow>& rows, std::int64_t now)
+{
+    auto text = [](std::string_view utf8) { return CsvField(utf8); };
+    auto number = [](std::optional<std::int64_t> value) {
+        return value ? CsvField(std::to_string(*value), false) : std::string();
+    };
+    std::string csv(kCsvBom);
+    csv += CsvRow({text("商品名"), text("アドレス"), text("現在価格"), text("入札"), text("終了日時"), text("残り秒"),
+                   text("予測"), text("相場"), text("相場件数"), text("相場加味予測"), text("上限"), text("落札見込み%"),
+                   text("予想範囲 下"), text("予想範囲 上"), text("同型"), text("状態")});
+    const std::vector<GroupMark> groups = GroupsOf(rows, now);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const BoardRow& row = rows[i];
+        const BoardColumns c = ColumnsOf(row, now);
+        const std::string end =
+            c.end ? QDateTime::fromSecsSinceEpoch(*c.end).toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString()
+                  : std::string();
+        std::string group = GroupLabel(groups[i].group);
+        if (groups[i].cheapest)
+            group += "・最安見込み";
+        csv += CsvRow({text(Utf8FromSjis(row.title)), text(Utf8FromSjis(row.url)), number(c.price), number(c.bids),
+                       text(end), number(c.secondsLeft), number(c.forecast), number(c.marketPrice),
+                       c.marketPrice ? number(c.marketCount) : std::string(), number(c.marketForecast),
+                       number(row.limit),
+                       c.chance ? CsvField(std::to_string(std::lround(*c.chance * 100)), false) : std::string(),
+                       number(c.band ? std::optional(c.band->low) : std::nullopt),
+                       number(c.band ? std::optional(c.band->high) : std::nullopt), text(group),
+                       text(StateText(row).toStdString())});
+    }
+    return csv;
 }

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "board/Board.h"
+#include "board/BoardGroups.h"
 
 // A price as every text of the board writes it: "¥12,345".
 QString BoardYen(std::int64_t value);
@@ -33,5 +34,16 @@ struct BoardColumns {
     std::optional<std::int64_t> marketPrice;
     int marketCount = 0;
     std::optional<std::int64_t> marketForecast;
+    std::optional<PriceBand> band;
+    std::optional<double> chance; // of closing at or below the limit
 };
 BoardColumns ColumnsOf(const BoardRow& row, std::int64_t now);
+
+// The rows' groups of one model, each expected to close at its market-aware
+// forecast (else its forecast) while it runs.
+std::vector<GroupMark> GroupsOf(const std::vector<BoardRow>& rows, std::int64_t now);
+
+// The rows as CSV (history/Csv.h): title, address, current price, bids, end,
+// seconds left, forecast, market price and count, market-aware forecast,
+// limit, chance in percent, band, group and state.
+std::string BoardCsv(const std::vector<BoardRow>& rows, std::int64_t now);

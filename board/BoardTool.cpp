@@ -115,7 +115,9 @@ int RunBoardTool(const std::vector<std::string>& args, std::ostream& out, std::o
     bool notRecorded = false;
     QJsonArray array;
     std::string text;
-    for (const BoardRow& row : board.Rows()) {
+    const std::vector<GroupMark> groups = GroupsOf(board.Rows(), now);
+    for (std::size_t i = 0; i < board.Rows().size(); ++i) {
+        const BoardRow& row = board.Rows()[i];
         const BoardColumns c = ColumnsOf(row, now);
         if (row.state == RowState::Error && !row.last)
             status = 1;
@@ -133,6 +135,12 @@ int RunBoardTool(const std::vector<std::string>& args, std::ostream& out, std::o
                                      {"marketCount", c.marketCount},
                                      {"marketForecast", Number(c.marketForecast)},
                                      {"limit", Number(row.limit)},
+                                     {"chance", c.chance ? QJsonValue(*c.chance) : QJsonValue()},
+                                     {"bandLow", Number(c.band ? std::optional(c.band->low) : std::nullopt)},
+                                     {"bandHigh", Number(c.band ? std::optional(c.band->high) : std::nullopt)},
+                                     {"group", groups[i].group < 0 ? QJsonValue()
+                                                                   : QJsonValue(QString::fromStdString(GroupLabel(groups[i].group)))},
+                                     {"cheapest", groups[i].cheapest},
                                      {"state", QLatin1String(StateKey(row.state))},
                                      {"error", row.error.empty() ? QJsonValue()
                                                                  : QJsonValue(QString::fromStdString(Utf8FromSjis(row.error)))}});

@@ -1,9 +1,11 @@
 #include "board/Kanshi12.h"
 
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QSaveFile>
 #include <QSortFilterProxyModel>
 #include <QUrl>
 #include <algorithm>
@@ -17,8 +19,10 @@
 #include "base/Registry.h"
 #include "base/Text.h"
 #include "board/BoardModel.h"
+#include "board/BoardText.h"
 #include "net/RequestSetup.h"
 #include "ui/Browser.h"
+#include "ui/Dialogs.h"
 #include "ui/Sjis.h"
 
 TForm12* Form12 = nullptr;
@@ -55,9 +59,12 @@ TForm12::TForm12(QWidget* parent)
     // Fixed widths: a changed text never lays the table out again.
     QHeaderView* header = ui.TableView1->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::Interactive);
-    const int widths[BoardModel::kColumns] = {250, 80, 40, 125, 110, 80, 110, 90, 80, 170, 80};
+    const int widths[BoardModel::kColumns] = {250, 80, 40, 125, 110, 80, 110, 90, 80, 170, 80, 80, 120};
     for (int col = 0; col < BoardModel::kColumns; ++col)
         header->resizeSection(col, widths[col]);
+    // The chance beside the limit, the group beside the title.
+    header->moveSection(header->visualIndex(BoardModel::Chance), header->visualIndex(BoardModel::Limit) + 1);
+    header->moveSection(header->visualIndex(BoardModel::Group), header->visualIndex(BoardModel::Title) + 1);
     ui.TableView1->sortByColumn(BoardModel::TimeLeft, Qt::AscendingOrder);
     // The rows, not the first setting, have the keyboard when the board opens.
     ui.TableView1->setFocus();
@@ -72,6 +79,18 @@ TForm12::TForm12(QWidget* parent)
         SchedulePump();
     });
     connect(ui.BitBtn2, &QPushButton::clicked, this, &QWidget::close);
+    connect(ui.BitBtn3, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getSaveFileName(this, QString::fromUtf8("CSVで保存"),
+                                                          QStringLiteral("mirelo-board.csv"), QStringLiteral("CSV (*.csv)"));
+        if (path.isEmpty())
+            return;
+        const std::string csv = BoardCsv(board_.Rows(), clock_());
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(csv.data(), static_cast<qint64>(csv.size())) != static_cast<qint64>(csv.size())
+            || !file.commit())
+            MessageBox(this, SjisFromUtf8("CSVを保存できませんでした：" + file.errorString().toStdString()), SJ("メッセージ"),
+                       MB_OK | MB_ICONWARNING);
+    });
     connect(ui.TableView1, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
         if (index.column() == BoardModel::Limit)
             ui.TableView1->edit(index);

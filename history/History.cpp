@@ -1,11 +1,14 @@
 #include "history/History.h"
 
+#include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <unordered_map>
 #include <unordered_set>
 #include <sqlite3.h>
@@ -14,6 +17,8 @@
 #include "base/PrivateFiles.h"
 #include "base/Registry.h"
 #include "base/SqliteDb.h"
+#include "base/Text.h"
+#include "history/Csv.h"
 
 namespace {
 
@@ -83,7 +88,8 @@ SqliteStatement& BindIf(SqliteStatement& q, int index, bool has, std::int64_t va
     return has ? q.Bind(index, value) : q.BindNull(index);
 }
 
-// The share of the auction time gone at now, from the start row to the end.
+} // namespace
+
 double ElapsedShare(const BidLog& log, const Prediction& prediction, std::time_t now)
 {
     if (prediction.ended || log.Count() == 0)
@@ -94,6 +100,8 @@ double ElapsedShare(const BidLog& log, const Prediction& prediction, std::time_t
         return 1;
     return std::clamp((static_cast<double>(now) - start) / total, 0.0, 1.0);
 }
+
+namespace {
 
 // The auctions whose titles may be kSimilarityThreshold similar to the key,
 // the likeliest first. Sharing trigrams of weight S out of the key's W, a
@@ -698,9 +706,123 @@ std::optional<MarketOutlook> History::Outlook(const TypedAuction& record, const 
             in.pricesAtShare.push_back(then.Step() == SQLITE_ROW ? then.ColumnInt64(0) : 0);
         }
         outlook.forecast = MarketAwareForecast(in);
+        outlook.spread = MarketSpread(in, *outlook.forecast);
     }
     outlook.market = std::move(*market);
     return outlook;
+}
+
+std::vector<double> History::ForecastRatios(int keiko, double share, std::size_t limit) const
+{
+    std::vector<double> ratios;
+    if (!IsOpen())
+        return ratios;
+    // The bare columns come from the row of the smallest distance.
+    SqliteStatement q(impl_->db, "SELECT a.closing_price, f.forecast, MIN(abs(f.elapsed - ?2)) AS apart"
+                                 " FROM forecasts f JOIN auctions a ON a.id = f.auction"
+                                 " WHERE a.closing_price IS NOT NULL AND f.forecast > 0 AND f.tendency = ?1"
+                                 " AND abs(f.elapsed - ?2) <= ?3"
+                                 " GROUP BY a.id ORDER BY a.last_seen DESC, a.id DESC LIMIT ?4");
+    q.Bind(1, std::int64_t{keiko}).Bind(2, share).Bind(3, kShareWindow);
+    q.Bind(4, static_cast<std::int64_t>(std::min<std::size_t>(limit, INT64_MAX)));
+    while (q.Step() == SQLITE_ROW)
+        ratios.push_back(static_cast<double>(q.ColumnInt64(0)) / static_cast<double>(q.ColumnInt64(1)));
+    return ratios;
+}
+
+std::optional<ForecastSpread> SpreadOf(const History& history, const std::optional<MarketOutlook>& outlook,
+                                       const TypedAuction& auction, const BidLog& log,
+                                       const std::optional<Prediction>& prediction, int keiko, std::time_t now)
+{
+    ForecastSpread found;
+    if (outlook && outlook->spread) {
+        found.basis = ForecastSpread::Basis::Market;
+        found.count = outlook->market.count;
+        found.spread = *outlook->spread;
+    } else {
+        if (!prediction || prediction->ended || log.Count() == 0)
+            return std::nullopt;
+        const std::vector<double> ratios =
+            history.ForecastRatios(keiko, ElapsedShare(log, *prediction, now));
+        if (ratios.size() < kErrorMinCount)
+            return std::nullopt;
+        found.basis = ForecastSpread::Basis::OwnErrors;
+        found.count = static_cast<int>(ratios.size());
+        found.spread = ErrorSpread(ratios, prediction->forecast, log[0].price, auction.buyNow);
+    }
+    found.band = BandOf(found.spread);
+    return found;
+}
+
+std::vector<std::array<std::optional<std::int64_t>, 3>> History::LastForecasts(
+    const std::vector<RecordedAuction>& auctions) const
+{
+    std::vector<std::array<std::optional<std::int64_t>, 3>> out(auctions.size());
+    if (!IsOpen())
+        return out;
+    SqliteStatement q(impl_->db, "SELECT f.forecast FROM forecasts f JOIN auctions a ON a.id = f.auction"
+                                 " WHERE a.auction_id = ?1 AND f.forecast IS NOT NULL"
+                                 " AND (CASE WHEN f.tendency IN (0, 1) THEN f.tendency ELSE 2 END) = ?2"
+                                 " ORDER BY f.time DESC, f.id DESC LIMIT 1");
+    for (std::size_t i = 0; i < auctions.size(); ++i) {
+        for (std::int64_t tendency = 0; tendency < 3; ++tendency) {
+            q.Reset();
+            q.Bind(1, auctions[i].auctionId).Bind(2, tendency);
+            if (q.Step() == SQLITE_ROW)
+                out[i][tendency] = q.ColumnInt64(0);
+        }
+    }
+    return out;
+}
+
+std::string HistoryCsv(const History& history)
+{
+    auto text = [](std::string_view utf8) { return CsvField(utf8); };
+    auto number = [](std::optional<std::int64_t> value) {
+        return value ? CsvField(std::to_string(*value), false) : std::string();
+    };
+    // Percent of the closing price, as the accuracy table shows it.
+    auto error = [](std::optional<std::int64_t> forecast, std::optional<std::int64_t> closing) {
+        const std::optional<double> e = RelativeError(forecast, closing);
+        return e ? CsvField(Format("%.1f", *e * 100), false) : std::string();
+    };
+    std::string csv(kCsvBom);
+    csv += CsvRow({text("オークションID"), text("商品"), text("終了日時"), text("状態"), text("落札価格"),
+                   text("予測 控えめ"), text("予測 無難"), text("予測 辛め"), text("相場を加味した予測"),
+                   text("誤差% 控えめ"), text("誤差% 無難"), text("誤差% 辛め"), text("誤差% 相場を加味")});
+    const std::vector<RecordedAuction> auctions = history.Auctions(std::numeric_limits<std::size_t>::max());
+    const auto forecasts = history.LastForecasts(auctions);
+    for (std::size_t i = 0; i < auctions.size(); ++i) {
+        const RecordedAuction& a = auctions[i];
+        const std::string end = a.endTime > 0 ? QDateTime::fromSecsSinceEpoch(a.endTime)
+                                                    .toString(QStringLiteral("yyyy-MM-dd HH:mm"))
+                                                    .toStdString()
+                                              : Utf8FromSjis(a.endText);
+        const char* state = !a.ended ? "開催中" : a.closingPrice ? "落札" : "入札なしで終了";
+        std::vector<std::string> row{text(Utf8FromSjis(a.auctionId)), text(Utf8FromSjis(a.title)), text(end),
+                                     text(state), number(a.closingPrice)};
+        for (const auto& f : forecasts[i])
+            row.push_back(number(f));
+        row.push_back(number(a.lastMarketForecast));
+        for (const auto& f : forecasts[i])
+            row.push_back(error(f, a.closingPrice));
+        row.push_back(error(a.lastMarketForecast, a.closingPrice));
+        csv += CsvRow(row);
+    }
+    return csv;
+}
+
+std::string BandText(const ForecastSpread& spread, const QLocale& locale)
+{
+    const bool market = spread.basis == ForecastSpread::Basis::Market;
+    return YenText(spread.band.low, locale).toStdString() + "〜"
+           + YenText(spread.band.high, locale).toStdString() + "（"
+           + Format(market ? "類似の落札 %d 件から" : "あなたの予測 %d 件の誤差から", spread.count) + "）";
+}
+
+std::string ChanceText(double chance)
+{
+    return Format("上限で落札できる見込み %d %%", static_cast<int>(std::lround(std::clamp(chance, 0.0, 1.0) * 100)));
 }
 
 std::optional<std::int64_t> History::ForecastNearShare(std::string_view auctionId, double share) const

@@ -4,6 +4,7 @@
 // copy of the program.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -12,6 +13,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+class QLocale;
 
 #include "analysis/BidHistory.h"
 #include "analysis/Prediction.h"
@@ -25,7 +28,22 @@ std::string HistoryPath();
 struct MarketOutlook {
     MarketPrice market;
     std::optional<std::int64_t> forecast; // the market-aware forecast; none once ended
+    std::optional<PriceSpread> spread;    // around that forecast
 };
+
+// Where the closing price may fall around the forecast shown, and what that
+// is drawn from.
+struct ForecastSpread {
+    enum class Basis { Market, OwnErrors };
+    Basis basis = Basis::Market;
+    int count = 0;     // similar sales, or past forecasts
+    PriceSpread spread;
+    PriceBand band;
+};
+
+// The market outlook's spread; else, for a running auction, the spread of
+// the user's own past forecasts of that tendency at about that share of
+// their time (History::ForecastRatios). Nothing from too few.
 
 // One recorded auction as the history lists it.
 struct RecordedAuction {
@@ -120,12 +138,21 @@ public:
     std::optional<MarketOutlook> Outlook(const AuctionRecord& record, const BidLog& log,
                                          const std::optional<Prediction>& prediction, std::time_t now) const;
 
+    // closing price / forecast of the forecasts of that tendency recorded
+    // within kShareWindow of that share of their time, the nearest one of each
+    // closed auction, the latest auctions first.
+    std::vector<double> ForecastRatios(int keiko, double share, std::size_t limit = 500) const;
+    static constexpr double kShareWindow = 0.125;
+
     // The running forecast recorded for the auction nearest to that share of
     // its time (the board's "forecast made at half time").
     std::optional<std::int64_t> ForecastNearShare(std::string_view auctionId, double share) const;
 
     // The recorded auctions, the latest recorded first.
     std::vector<RecordedAuction> Auctions(std::size_t limit = 1000) const;
+    // The last forecast recorded while it ran with each tendency (0 low, 1
+    // middle, 2 high), by auction ID.
+    std::vector<std::array<std::optional<std::int64_t>, 3>> LastForecasts(const std::vector<RecordedAuction>& auctions) const;
 
     // The accuracy of the forecasts recorded for auctions that have closed.
     Accuracy ForecastAccuracy() const;
@@ -154,6 +181,24 @@ public:
 private:
     std::unique_ptr<Impl> impl_;
 };
+
+std::optional<ForecastSpread> SpreadOf(const History& history, const std::optional<MarketOutlook>& outlook,
+                                       const TypedAuction& auction, const BidLog& log,
+                                       const std::optional<Prediction>& prediction, int keiko, std::time_t now);
+
+// Every recorded auction as CSV (history/Csv.h), the latest recorded first:
+// ID, title, end, state, closing price, the last forecast of each tendency
+// and the market-aware one, and how far each was off the closing price.
+std::string HistoryCsv(const History& history);
+
+// The band as 「¥52,000〜¥61,000（類似の落札 12 件から）」 in UTF-8, the basis
+// named in brackets.
+std::string BandText(const ForecastSpread& spread, const QLocale& locale);
+// 「上限で落札できる見込み 35 %」 as UTF-8.
+std::string ChanceText(double chance);
+
+// The share of the auction time gone at now, from the start row to the end.
+double ElapsedShare(const BidLog& log, const Prediction& prediction, std::time_t now);
 
 // Records a page reading as a run does: the path every reader shares.
 bool RecordReading(History& history, const PageReading& reading, const BidLog& log, std::string_view address);

@@ -638,23 +638,19 @@ namespace {
 // little. Anything from 0.3 to 1 does about as well in the backtest.
 constexpr double kCourseSpread = 0.5;
 
-} // namespace
-
-std::int64_t MarketAwareForecast(const MarketForecastInput& in)
+// (outcome, weight) for each similar sale, sorted by outcome: the weight
+// 1 / price makes the weighted median the forecast least wrong relative to
+// the price. A sale that stood near this auction's current price at the same
+// share of its time ran the course this one runs and tells more: one that
+// stood at twice or half of it counts about 0.4 as much.
+std::vector<std::pair<std::int64_t, double>> MarketOutcomes(const MarketForecastInput& in, double& total)
 {
-    const double share = std::isfinite(in.elapsedShare) ? std::clamp(in.elapsedShare, 0.0, 1.0) : 0.0;
     const std::int64_t current = std::max<std::int64_t>(in.currentPrice, 0);
-
     std::vector<std::int64_t> closing = in.closingPrices;
     if (closing.empty())
         closing.push_back(in.marketPrice);
-    // (outcome, weight): the weight 1 / price makes the weighted median the
-    // forecast least wrong relative to the price. A sale that stood near this
-    // auction's current price at the same share of its time ran the course
-    // this one runs and tells more: one that stood at twice or half of it
-    // counts about 0.4 as much.
     std::vector<std::pair<std::int64_t, double>> outcomes;
-    double total = 0;
+    total = 0;
     for (std::size_t i = 0; i < closing.size(); ++i) {
         const std::int64_t price = std::max({closing[i], current, std::int64_t{1}});
         double weight = 1.0 / static_cast<double>(price);
@@ -667,15 +663,29 @@ std::int64_t MarketAwareForecast(const MarketForecastInput& in)
         total += weight;
     }
     std::sort(outcomes.begin(), outcomes.end());
-    std::int64_t expected = outcomes.back().first;
+    return outcomes;
+}
+
+std::int64_t WeightedMedian(const std::vector<std::pair<std::int64_t, double>>& outcomes, double total)
+{
     double sum = 0;
     for (const auto& [price, weight] : outcomes) {
         sum += weight;
-        if (sum >= total / 2) {
-            expected = price;
-            break;
-        }
+        if (sum >= total / 2)
+            return price;
     }
+    return outcomes.back().first;
+}
+
+} // namespace
+
+std::int64_t MarketAwareForecast(const MarketForecastInput& in)
+{
+    const double share = std::isfinite(in.elapsedShare) ? std::clamp(in.elapsedShare, 0.0, 1.0) : 0.0;
+    const std::int64_t current = std::max<std::int64_t>(in.currentPrice, 0);
+    double total = 0;
+    const std::vector<std::pair<std::int64_t, double>> outcomes = MarketOutcomes(in, total);
+    const std::int64_t expected = WeightedMedian(outcomes, total);
 
     const double own = static_cast<double>(std::max(in.seedForecast, current)) * (1.0 + 3.0 * (1.0 - share));
     std::int64_t forecast = expected;
@@ -686,4 +696,128 @@ std::int64_t MarketAwareForecast(const MarketForecastInput& in)
     if (in.buyNow >= 0 && forecast > in.buyNow)
         forecast = std::max(in.buyNow, current);
     return forecast;
+}
+
+namespace {
+
+// Each outcome's own spread: Silverman's rule over the outcomes, and never
+// below kMinSmoothing (equal prices do not make a price certain). Chosen on
+// the eBay replay.
+constexpr double kMinSmoothing = 0.05;
+
+double NormalCdf(double z)
+{
+    return 0.5 * std::erfc(-z / std::sqrt(2.0));
+}
+
+// Normalises the weights and sets the smoothing from their spread.
+void Settle(PriceSpread& spread)
+{
+    double total = 0;
+    for (const auto& [r, w] : spread.logRatios)
+        total += w;
+    double mean = 0, squares = 0, sumSquares = 0;
+    for (auto& [r, w] : spread.logRatios) {
+        w = total > 0 ? w / total : 1.0 / static_cast<double>(spread.logRatios.size());
+        mean += w * r;
+        sumSquares += w * w;
+    }
+    for (const auto& [r, w] : spread.logRatios)
+        squares += w * (r - mean) * (r - mean);
+    const double effective = sumSquares > 0 ? 1.0 / sumSquares : 1.0;
+    spread.smoothing = std::max(kMinSmoothing, 1.06 * std::sqrt(squares) * std::pow(effective, -0.2));
+}
+
+} // namespace
+
+double ChanceAtOrBelow(const PriceSpread& spread, std::int64_t limit)
+{
+    if (limit < spread.floor)
+        return 0;
+    if ((spread.ceiling >= 0 && limit >= spread.ceiling) || spread.logRatios.empty() || spread.forecast <= 0)
+        return 1;
+    if (limit <= 0)
+        return 0;
+    const double at = std::log(static_cast<double>(limit) / static_cast<double>(spread.forecast));
+    double chance = 0;
+    for (const auto& [r, w] : spread.logRatios)
+        chance += w * (spread.smoothing > 0 ? NormalCdf((at - r) / spread.smoothing) : (r <= at ? 1.0 : 0.0));
+    return std::clamp(chance, 0.0, 1.0);
+}
+
+std::int64_t PriceAtChance(const PriceSpread& spread, double chance)
+{
+    const std::int64_t floor = std::max<std::int64_t>(spread.floor, 1);
+    if (spread.logRatios.empty() || spread.forecast <= 0)
+        return std::max(spread.forecast, spread.floor);
+    // Closing at the current price: no bid comes any more.
+    if (ChanceAtOrBelow(spread, floor) >= chance)
+        return spread.floor;
+    double top = 0;
+    for (const auto& [r, w] : spread.logRatios)
+        top = std::max(top, r);
+    double low = std::log(static_cast<double>(floor)), high = std::log(static_cast<double>(spread.forecast)) + top
+                                                               + 8 * spread.smoothing + 0.01;
+    for (int i = 0; i < 60; ++i) {
+        const double middle = (low + high) / 2;
+        if (ChanceAtOrBelow(spread, static_cast<std::int64_t>(std::exp(middle))) >= chance)
+            high = middle;
+        else
+            low = middle;
+    }
+    std::int64_t price = static_cast<std::int64_t>(std::ceil(std::exp(high)));
+    if (spread.ceiling >= 0)
+        price = std::min(price, std::max(spread.ceiling, spread.floor));
+    return std::max(price, spread.floor);
+}
+
+PriceBand BandOf(const PriceSpread& spread)
+{
+    const double tail = (1 - kBandShare) / 2;
+    const std::int64_t low = PriceAtChance(spread, tail);
+    const std::int64_t high = PriceAtChance(spread, 1 - tail);
+    PriceBand band;
+    const std::int64_t lowStep = PriceStep(low);
+    band.low = std::max(low / lowStep * lowStep, spread.floor);
+    band.high = CeilToStep(high, PriceStep(high));
+    if (spread.ceiling >= 0)
+        band.high = std::min(band.high, std::max(spread.ceiling, spread.floor));
+    band.high = std::max(band.high, band.low);
+    return band;
+}
+
+PriceSpread MarketSpread(const MarketForecastInput& in, std::int64_t forecast)
+{
+    PriceSpread spread;
+    spread.forecast = forecast;
+    spread.floor = std::max<std::int64_t>(in.currentPrice, 0);
+    spread.ceiling = in.buyNow;
+    double total = 0;
+    const std::vector<std::pair<std::int64_t, double>> outcomes = MarketOutcomes(in, total);
+    // The weight 1 / price places the forecast below the middle of the
+    // prices; the spread is of the prices themselves, each weighed by its
+    // course alone. It is not held down where the forecast is (an auction
+    // running far below the market, which late bidding also makes): held
+    // with it, the band held a quarter of the closing prices at a quarter
+    // of the time on the labelled corpus.
+    const double at = static_cast<double>(std::max<std::int64_t>(forecast, 1));
+    for (const auto& [price, weight] : outcomes)
+        spread.logRatios.emplace_back(std::log(static_cast<double>(price) / at), weight * static_cast<double>(price));
+    Settle(spread);
+    return spread;
+}
+
+PriceSpread ErrorSpread(const std::vector<double>& closingOverForecast, std::int64_t forecast,
+                        std::int64_t currentPrice, std::int64_t buyNow)
+{
+    PriceSpread spread;
+    spread.forecast = forecast;
+    spread.floor = std::max<std::int64_t>(currentPrice, 0);
+    spread.ceiling = buyNow;
+    for (double ratio : closingOverForecast) {
+        if (ratio > 0 && std::isfinite(ratio))
+            spread.logRatios.emplace_back(std::log(ratio), 1.0);
+    }
+    Settle(spread);
+    return spread;
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // Titles are compared by their character trigrams after folding the
@@ -204,3 +205,43 @@ struct MarketForecastInput {
 // others (a part, a defect): the forecast is held to its seed forecast
 // times 1 + 3 × the share of the time still to run.
 std::int64_t MarketAwareForecast(const MarketForecastInput& in);
+
+// Where the closing price may fall around a forecast: a smoothed spread of
+// outcomes, each the forecast times a ratio. It never closes below the
+// current price nor above buy-it-now.
+struct PriceSpread {
+    std::int64_t forecast = 0;
+    std::int64_t floor = 0;    // the current price
+    std::int64_t ceiling = -1; // buy-it-now; -1: none
+    // (log of closing price / forecast, weight); the weights add up to 1.
+    std::vector<std::pair<double, double>> logRatios;
+    double smoothing = 0;      // each outcome's own spread, as a log
+};
+
+// The share of closing prices the band holds: four in five.
+inline constexpr double kBandShare = 0.8;
+
+struct PriceBand {
+    std::int64_t low = 0;
+    std::int64_t high = 0;
+};
+
+// The chance that the auction closes at or below limit.
+double ChanceAtOrBelow(const PriceSpread& spread, std::int64_t limit);
+// The price with that chance of closing at or below it.
+std::int64_t PriceAtChance(const PriceSpread& spread, double chance);
+// The middle kBandShare of the spread, the low end rounded down and the high
+// end up to the price steps.
+PriceBand BandOf(const PriceSpread& spread);
+
+// The spread of the similar sales around the market-aware forecast, each
+// weighed and raised to the current price as MarketAwareForecast weighs and
+// raises it; the forecast is the one MarketAwareForecast(in) gave.
+PriceSpread MarketSpread(const MarketForecastInput& in, std::int64_t forecast);
+
+// The spread from the ratios (closing price / forecast) of the user's own
+// past forecasts made at about the same share of their time.
+PriceSpread ErrorSpread(const std::vector<double>& closingOverForecast, std::int64_t forecast,
+                        std::int64_t currentPrice, std::int64_t buyNow);
+// Fewer past forecasts than this give no spread.
+inline constexpr std::size_t kErrorMinCount = 5;

@@ -1,6 +1,8 @@
 #include "history/Rireki11.h"
 
 #include <QDateTime>
+#include <QFileDialog>
+#include <QSaveFile>
 #include <QHeaderView>
 #include <QHideEvent>
 #include <QLocale>
@@ -12,6 +14,7 @@
 #include "base/Registry.h"
 #include "base/Text.h"
 #include "history/History.h"
+#include "history/MarketChart.h"
 #include "ui/Browser.h"
 #include "ui/Dialogs.h"
 #include "ui/Form.h"
@@ -90,6 +93,17 @@ QString NotTakenText(NotTakenReason reason)
     return QString();
 }
 
+// The watch board's limit for the auction, kept under its auction ID.
+std::optional<std::int64_t> LimitOf(const std::string& auctionId)
+{
+    if (auctionId.empty())
+        return std::nullopt;
+    const std::map<std::string, std::int32_t> limits = ReadAuctionLimits();
+    if (const auto it = limits.find(auctionId); it != limits.end() && it->second > 0)
+        return it->second;
+    return std::nullopt;
+}
+
 QString AccuracyText(const AccuracyCell& cell)
 {
     if (cell.count == 0)
@@ -123,6 +137,10 @@ TForm11::TForm11(QWidget* parent) : TFormBase(parent, FormPosition::BesideMainFo
 
     connect(ui.BitBtn1, &QPushButton::clicked, this, &TForm11::BitBtn1Click);
     connect(ui.BitBtn2, &QPushButton::clicked, this, &QWidget::close);
+    connect(ui.BitBtn5, &QPushButton::clicked, this, &TForm11::SaveCsv);
+    chart_ = new MarketChart(ui.TabSheet2);
+    ui.TabSheet2Layout->addWidget(chart_);
+    connect(ui.BitBtn6, &QPushButton::clicked, chart_, &MarketChart::SaveWithDialog);
     connect(ui.BitBtn3, &QPushButton::clicked, this, [this] { SetSelectedExcluded(true); });
     connect(ui.BitBtn4, &QPushButton::clicked, this, [this] { SetSelectedExcluded(false); });
     connect(ui.StringGrid1, &QTableWidget::currentCellChanged, this, [this] { UpdateExclusionButtons(); });
@@ -194,16 +212,33 @@ void TForm11::ShowHistory()
 
     // The current auction and its market.
     std::optional<MarketOutlook> outlook;
+    std::optional<ForecastSpread> spread;
+    std::optional<MarketChart::Running> running;
     if (current_) {
+        const int keiko = StoredTendency();
         const std::optional<Prediction> prediction =
-            PredictFromRecords(current_->record, current_->log, current_->now, StoredTendency());
-        outlook = history.Outlook(current_->record, current_->log, prediction, current_->now);
+            PredictFromRecords(current_->record, current_->log, current_->now, keiko);
+        const TypedAuction typed = ReadAuction(current_->record, current_->log, current_->now);
+        outlook = history.Outlook(typed, current_->log, prediction, current_->now);
+        spread = SpreadOf(history, outlook, typed, current_->log, prediction, keiko, current_->now);
+        if (prediction && !prediction->ended && current_->log.Count() > 0)
+            running = MarketChart::Running{current_->log[0].price, prediction->endTime};
         ui.Label2->setText(current_->record.title.empty() ? U("（未取得）") : QStr(current_->record.title));
         ui.Label6->setText(current_->log.Count() > 0 ? YenText(current_->log[0].price, locale) : U("（未取得）"));
     } else {
         ui.Label2->setText(U("（未取得）"));
         ui.Label6->setText(U("（未取得）"));
     }
+    if (spread) {
+        QString text = QString::fromStdString(BandText(*spread, locale));
+        if (const std::optional<std::int64_t> limit = LimitOf(current_->record.auctionId))
+            text += U("　") + QString::fromStdString(ChanceText(ChanceAtOrBelow(spread->spread, *limit)))
+                    + U("（上限 %1）").arg(YenText(*limit, locale));
+        ui.Label15->setText(text);
+    } else {
+        ui.Label15->setText(current_ ? U("（似た落札も、この時点の予測の記録も足りません）") : U("（未予測）"));
+    }
+    chart_->Show(outlook, spread, running);
     similarAddresses_.clear();
     similarRows_.clear();
     // Used first, then those the outlier guard or the user left out, then the
@@ -292,6 +327,22 @@ void TForm11::ShowHistory()
             SetCell(ui.StringGrid3, quarter + 1, keiko + 1, AccuracyText(accuracy.seed[keiko][quarter]));
         SetCell(ui.StringGrid3, quarter + 1, 4, AccuracyText(accuracy.market[quarter]));
     }
+}
+
+void TForm11::SaveCsv()
+{
+    const QString path = QFileDialog::getSaveFileName(this, U("CSVで保存"), U("mirelo-history.csv"),
+                                                      U("CSV (*.csv)"));
+    if (path.isEmpty())
+        return;
+    History history;
+    history.Open();
+    const std::string csv = HistoryCsv(history);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(csv.data(), static_cast<qint64>(csv.size())) != static_cast<qint64>(csv.size())
+        || !file.commit())
+        MessageBox(this, SjisFromUtf8("CSVを保存できませんでした：" + file.errorString().toStdString()), SJ("メッセージ"),
+                   MB_OK | MB_ICONWARNING);
 }
 
 void TForm11::BitBtn1Click()

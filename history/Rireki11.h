@@ -9,6 +9,8 @@
 
 #include "analysis/BidHistory.h"
 #include "ui/Form.h"
+
+class MarketChart;
 #include "ui_Rireki11.h"
 
 class TForm11 : public TFormBase {
@@ -18,6 +20,7 @@ public:
     ~TForm11() override;
 
     Ui::TForm11 ui;
+    MarketChart* Chart() const { return chart_; }
 
     // Reads the history afresh into every control.
     void ShowHistory();
@@ -32,6 +35,8 @@ private:
     // After each analysis run: the run's auction becomes the current one.
     void AnalysisRecorded(const AuctionRecord& record, const BidLog& log, std::time_t now);
     void BitBtn1Click();
+    // Every recorded auction into a CSV file the user names.
+    void SaveCsv();
     void StringGrid1DblClick(int row);
     void StringGrid2DblClick(int row);
     void StoreFrame();
@@ -46,6 +51,7 @@ private:
         std::time_t now = 0;
     };
     std::optional<Current> current_;
+    MarketChart* chart_ = nullptr;
     // The page addresses behind the rows of the two auction grids.
     std::vector<std::string> similarAddresses_;
     std::vector<std::string> recordedAddresses_;

@@ -100,6 +100,9 @@ SAMPLES = [
      6, 5, 10000, 20000, 20000, 9, ("watch",)),
     ("a70452218", "トヨタ純正 アルミホイール 15インチ 4本セット 中古", "tire_hiroba",
      7.125, 7, 8000, 36500, None, 41, ("watch",)),
+    # a third D70 running beside the two others, for the board's group of one model
+    ("e51177001", "Nikon D70 デジタル一眼レフ ボディ ストラップ付き 動作良好", "kamera_nishi",
+     1, 4, 25000, 41000, None, 12, ("watch",)),
     # these two end minutes after the start, for the watch board to follow
     ("e51190876", "ニコン D70 デジタル一眼レフ ボディ バッテリー・充電器付き", "camera_kita",
      5, 5 + 10 / 1440, 20000, 50500, None, 16, ("watch", "bidding")),
@@ -115,6 +118,7 @@ LATER = {
     "e51122334": (5, 58000, False),
     "g40018236": (5, 9750, False),
     "b63350217": (28, 431000, False),
+    "e51177001": (4, 47000, False),
     "e51190876": ((2, 4, 7, 9), 56000, True),  # ends after 15 minutes, not 10
     "g40025613": ((3, 8, 13, 17), 9750, True),  # after 25, not 20
 }

@@ -42,6 +42,10 @@ draw a70452218.jpg '#e8e8e8-#9a9a9a' -fill '#b0b4b8' -draw 'circle 44,40 44,58' 
 # camera body on its own, darker backdrop
 draw e51190876.jpg '#dcdcdc-#9aa0a8' -fill '#2b2b2b' -draw 'roundrectangle 32,38 128,92 8,8' \
     -fill '#555555' -draw 'rectangle 44,28 72,38' -fill '#3a3a3a' -draw 'circle 80,65 80,80'
+# camera body with its strap, light backdrop
+draw e51177001.jpg '#f0f0f0-#b8bcc4' -fill '#2b2b2b' -draw 'roundrectangle 32,38 128,92 8,8' \
+    -fill '#3a3a3a' -draw 'circle 80,65 80,80' -stroke '#8a2020' -strokewidth 3 -fill none \
+    -draw 'bezier 32,48 10,110 150,110 128,48'
 # handheld console, onyx black, with its box
 draw g40025613.jpg '#ffffff-#e0e0d8' -fill '#c8b890' -draw 'rectangle 92,30 146,100' \
     -fill '#202020' -draw 'roundrectangle 14,24 104,96 14,14' -fill '#3a4a5a' -draw 'rectangle 30,34 88,68' \

@@ -1,6 +1,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRegularExpression>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -174,6 +175,20 @@ TEST_F(ForecastToolTest, RecordsOnlyWhenAskedAndShowsTheMarketOfSimilarSales)
     const std::string yen = "¥" + Grouped(1200);
     const std::string text = Tool(At("2023-12-29 22:00")).out;
     EXPECT_NE(text.find("相場：" + yen + "（類似 3 件、" + yen + "〜" + yen + "）\n相場を加味した予測：" + yen), text.npos);
+    EXPECT_NE(text.find("予想範囲：" + yen + "〜"), text.npos) << "the band starts at the current price";
+
+    // The band and the chance at a limit: none below the current price, all far above it.
+    for (const auto& [limit, chance] : {std::pair{"1100", 0.0}, std::pair{"100000", 1.0}}) {
+        const QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(
+            Tool(At("2023-12-29 22:00", {"--json", "--limit", limit})).out)).object();
+        EXPECT_EQ(root["chance"].toDouble(-1), chance) << limit;
+        const QJsonObject band = root["band"].toObject();
+        EXPECT_EQ(band["basis"].toString(), QStringLiteral("market"));
+        EXPECT_EQ(band["count"].toInt(), 3);
+        EXPECT_EQ(band["low"].toInt(), 1200);
+        EXPECT_GE(band["high"].toInt(), 1200);
+    }
+    EXPECT_EQ(Tool(At("2023-12-29 22:00", {"--limit", "12O0"})).status, 2);
 
     // A history that cannot be written is not a silent success.
     std::filesystem::remove_all(sandbox::ConfigHome());
@@ -226,6 +241,59 @@ TEST_F(ForecastToolTest, JsonListsTheModelsSalesLeftOutOfTheMarketWithWhy)
     for (const QJsonValue sale : json["notTaken"].toArray())
         why.emplace(sale["auctionId"].toString(), sale["reason"].toString());
     EXPECT_EQ(why, (std::set<std::pair<QString, QString>>{{"c4", "excluded"}, {"a1", "accessory"}, {"j1", "junk"}}));
+}
+
+// Titles that break naive CSV come back whole through Python's csv module,
+// with a cell that would start a formula guarded.
+TEST_F(ForecastToolTest, HistoryCsvOfHostileTitlesReadsBackWhole)
+{
+    const std::string titles[] = {"a, \"quoted\", and\ttabbed", "=HYPERLINK(\"http://x\")", "+1", "-2", "@SUM(A1)",
+                                  "line\r\nbreak", std::string("nul \x00 ff \xff end", 14), "素直な題名"};
+    {
+        History history;
+        ASSERT_TRUE(history.Open());
+        for (std::size_t i = 0; i < std::size(titles); ++i) {
+            AuctionRecord record;
+            record.auctionId = "h" + std::to_string(i);
+            record.title = i + 1 == std::size(titles) ? SjisFromUtf8(titles[i]) : titles[i];
+            BidLog log;
+            log.Add({1'700'000'000, 1000, "", "bidder", ""});
+            Prediction p;
+            p.ended = false;
+            p.forecast = 2000;
+            p.endTime = 1'700'100'000;
+            ASSERT_TRUE(history.Record(record, log, p, 1, "", 1'700'000'000 + static_cast<std::time_t>(i)));
+        }
+    }
+    const ToolRun run = Tool({"--history-csv"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(run.out.rfind("\xEF\xBB\xBF", 0), 0u) << "a byte-order mark first";
+    sandbox::WriteFile("history.csv", run.out);
+
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import csv, json, sys\n"
+                                 "with open('history.csv', newline='', encoding='utf-8-sig') as f:\n"
+                                 "    json.dump(list(csv.reader(f, strict=True)), sys.stdout)\n")});
+    ASSERT_TRUE(python.waitForFinished(30000));
+    ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    const QJsonArray rows = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+    ASSERT_EQ(rows.size(), static_cast<qsizetype>(std::size(titles)) + 1);
+    EXPECT_EQ(rows[0][1].toString(), QStringLiteral("商品"));
+    const QString expected[] = {QStringLiteral("a, \"quoted\", and\ttabbed"), QStringLiteral("'=HYPERLINK(\"http://x\")"),
+                                QStringLiteral("'+1"), QStringLiteral("'-2"), QStringLiteral("'@SUM(A1)"),
+                                QStringLiteral("line\r\nbreak"), QStringLiteral("nul ? ff ? end"),
+                                QStringLiteral("素直な題名")};
+    for (std::size_t i = 0; i < std::size(titles); ++i) {
+        // The latest recorded first.
+        const QJsonArray row = rows[static_cast<qsizetype>(std::size(titles) - i)].toArray();
+        ASSERT_EQ(row.size(), 13) << i;
+        EXPECT_EQ(row[0].toString(), QString::fromStdString("h" + std::to_string(i)));
+        EXPECT_EQ(row[1].toString(), expected[i]) << i;
+        EXPECT_EQ(row[3].toString(), QStringLiteral("開催中"));
+        EXPECT_EQ(row[6].toString(), QStringLiteral("2000")) << "the middle tendency's forecast";
+    }
 }
 
 // The manual page keeps up with the program: every option --help names is

@@ -183,6 +183,10 @@ TEST_F(BoardReadTest, TheToolPrintsEveryEntryAndCarriesTheErrorsOfThoseThatFail)
     EXPECT_EQ(rows[0][QStringLiteral("price")].toInt(), 1500);
     EXPECT_EQ(rows[0][QStringLiteral("limit")].toInt(), 3000);
     EXPECT_GT(rows[0][QStringLiteral("secondsLeft")].toInt(), 0);
+    // Alone, and without a market or past forecasts: no group, no band, no chance.
+    EXPECT_FALSE(rows[0][QStringLiteral("cheapest")].toBool(true));
+    for (const char* key : {"group", "chance", "bandLow", "bandHigh"})
+        EXPECT_TRUE(rows[0][QLatin1String(key)].isNull()) << key;
     EXPECT_EQ(rows[1][QStringLiteral("state")].toString(), QStringLiteral("error"));
     EXPECT_EQ(rows[1][QStringLiteral("error")].toString(), QString::fromUtf8("オークションが見つかりません（404）"));
     EXPECT_EQ(rows[2][QStringLiteral("state")].toString(), QStringLiteral("error"));

@@ -5,6 +5,7 @@
 #include "base/AuctionList.h"
 #include "base/Text.h"
 #include "board/Board.h"
+#include "board/BoardGroups.h"
 #include "board/BoardText.h"
 #include "tests/support/StoredSettings.h"
 
@@ -318,4 +319,51 @@ TEST(BoardLimitTest, LimitsKeptByPlaceMoveToTheirAuctionsOnceAndOutliveTheList)
     EXPECT_EQ(ReadAuctionLimits(), moved);
     ASSERT_EQ(StoreAuctionLimit("a1", 0), 0);
     EXPECT_EQ(ReadAuctionLimits(), (std::map<std::string, std::int32_t>{{"b2", 300}}));
+}
+
+// Listings of one model and kind are one group, its lowest expected closing
+// price marked; another model, a junk one or a lone title stays apart.
+TEST(BoardGroupsTest, RowsOfOneModelFormAGroupWithItsCheapestMarked)
+{
+    const struct {
+        const char* title;
+        std::optional<std::int64_t> expected;
+        const char* label;
+        bool cheapest;
+    } rows[] = {
+        {"Nikon D70 ボディ 美品", 30000, "A", false},
+        {"ニコン D70 デジタル一眼 ボディ", 26000, "A", true},
+        {"Nikon D700 ボディ", 90000, "", false},
+        {"【ジャンク】Nikon D70 ボディ 部品取り", 5000, "", false},
+        {"Nikon D70 ボディ 本体のみ", std::nullopt, "A", false}, // ended: in the group, not a candidate
+        {"SONY WH-1000XM4 ヘッドホン", 20000, "B", false},
+        {"ソニー WH-1000XM4 ブラック", 19000, "B", true},
+        {"手編みのマフラー", 1000, "", false},
+    };
+    std::vector<GroupInput> input;
+    for (const auto& r : rows)
+        input.push_back({SjisFromUtf8(r.title), r.expected});
+    const std::vector<GroupMark> marks = GroupRows(input);
+    ASSERT_EQ(marks.size(), std::size(rows));
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        EXPECT_EQ(GroupLabel(marks[i].group), rows[i].label) << rows[i].title;
+        EXPECT_EQ(marks[i].cheapest, rows[i].cheapest) << rows[i].title;
+    }
+    EXPECT_EQ(GroupLabel(26), "AA");
+}
+
+// The board's CSV keeps titles whole and guards a cell that starts a formula.
+TEST(BoardCsvTest, RowsComeOutQuotedAndGuarded)
+{
+    Board board;
+    std::vector<AuctionEntry> entries(2);
+    entries[0].Url = "http://host.test/jp/auction/x1";
+    entries[0].Title = "=HYPERLINK(\"http://evil\")";
+    entries[1].Url = "http://host.test/jp/auction/x2";
+    entries[1].Title = SjisFromUtf8("ニコン D70, 美品");
+    board.SetEntries(entries, 1'700'000'000);
+    const std::string csv = BoardCsv(board.Rows(), 1'700'000'000);
+    EXPECT_EQ(csv.rfind("\xEF\xBB\xBF", 0), 0u);
+    EXPECT_NE(csv.find("\r\n\"'=HYPERLINK(\"\"http://evil\"\")\",http://host.test/jp/auction/x1,"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\r\n\"ニコン D70, 美品\",http://host.test/jp/auction/x2,"), std::string::npos) << csv;
 }

@@ -1,5 +1,6 @@
 // The board window: rows follow the saved list, the countdown and the marks
 // that tell rows apart, the limit typed into a row, not modal.
+#include <QHeaderView>
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>
@@ -92,6 +93,9 @@ TEST_F(BoardWindowTest, RowsFollowTheListCountDownAndAreToldApartByText)
     EXPECT_EQ(Cell(2, BoardModel::State), QString::fromUtf8("終了・価格が上限超え"));
     const QAbstractItemModel* view = Form12->ui.TableView1->model();
     EXPECT_NE(view->data(view->index(0, 0), Qt::BackgroundRole), view->data(view->index(1, 0), Qt::BackgroundRole));
+    // Every column opens wide enough to read, the chance and the group included.
+    for (int col = 0; col < BoardModel::kColumns; ++col)
+        EXPECT_GE(Form12->ui.TableView1->horizontalHeader()->sectionSize(col), 40) << col;
 
     // A limit typed into a row is kept with its auction at once, whatever
     // the list becomes and whether or not it is saved; an empty one clears it.

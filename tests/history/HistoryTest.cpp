@@ -1,5 +1,6 @@
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <QLocale>
 #include <tuple>
 
 #include "base/SqliteDb.h"
@@ -269,6 +270,87 @@ TEST(MarketTest, MarketAwareForecastStaysBetweenTheCurrentPriceAndBuyItNow)
         in.elapsedShare = c.share;
         EXPECT_EQ(MarketAwareForecast(in), c.expected) << c.why;
     }
+}
+
+TEST(MarketTest, TheBandHoldsFourSalesInFiveAndTheChanceRisesWithTheLimit)
+{
+    // Ten sales of one model, none known at this share of its time.
+    MarketForecastInput in;
+    in.seedForecast = 9000;
+    in.marketPrice = 10000;
+    for (std::int64_t p = 8000; p <= 12500; p += 500)
+        in.closingPrices.push_back(p);
+    in.currentPrice = 3000;
+    in.elapsedShare = 0.5;
+    const std::int64_t forecast = MarketAwareForecast(in);
+    const PriceSpread spread = MarketSpread(in, forecast);
+    const PriceBand band = BandOf(spread);
+    int inside = 0;
+    for (std::int64_t p : in.closingPrices)
+        inside += band.low <= p && p <= band.high;
+    EXPECT_GE(inside, 7) << band.low << "-" << band.high;
+    EXPECT_LE(inside, 10);
+    EXPECT_LE(band.low, forecast);
+    EXPECT_GE(band.high, forecast);
+
+    const struct {
+        std::int64_t limit;
+        double low, high;
+        const char* why;
+    } cases[] = {
+        {2999, 0, 0, "below the current price it cannot be won"},
+        {6000, 0, 0.05, "far below every sale"},
+        {10250, 0.35, 0.65, "at the middle sale, about even"},
+        {12500, 0.85, 1, "at the highest sale, nearly sure"},
+        {30000, 0.99, 1, "far above"},
+    };
+    for (const auto& c : cases) {
+        const double chance = ChanceAtOrBelow(spread, c.limit);
+        EXPECT_GE(chance, c.low) << c.why;
+        EXPECT_LE(chance, c.high) << c.why;
+    }
+
+    // The current price above every sale and a buy-it-now price bound both.
+    in.currentPrice = 14000;
+    in.buyNow = 15000;
+    const PriceSpread late = MarketSpread(in, MarketAwareForecast(in));
+    const PriceBand held = BandOf(late);
+    EXPECT_GE(held.low, 14000);
+    EXPECT_LE(held.high, 15000);
+    EXPECT_EQ(ChanceAtOrBelow(late, 15000), 1.0) << "buy-it-now wins it";
+}
+
+TEST_F(HistoryTest, WithoutAMarketTheBandComesFromTheUsersOwnErrorsAtThatShare)
+{
+    // Five closed auctions of unlike titles, each forecast at half time with
+    // the middle tendency 10 000 and closed 8 000 to 12 000; one more forecast
+    // at a tenth of its time and one with the high tendency do not count.
+    for (int i = 0; i < 5; ++i) {
+        const std::string id = "e" + std::to_string(i);
+        const std::string title = "品物" + std::string(1, static_cast<char>('A' + i)) + "番 " + id;
+        ASSERT_TRUE(RecordRun(history, Analysed(id, title, {1000, 5000}, false, 10000), At(0.5)));
+        ASSERT_TRUE(RecordRun(history, Analysed(id, title, {1000, 5000}, false, 90000), At(0.1)));
+        ASSERT_TRUE(RecordRun(history, Analysed(id, title, {1000, 5000}, false, 90000), At(0.5), 2));
+        ASSERT_TRUE(RecordRun(history, Analysed(id, title, {1000, 8000 + 1000 * i}, true), At(2)));
+    }
+    Analysed current("now", "まったく別の品 Z9", {1000, 6000}, false, 20000);
+    const TypedAuction typed = ReadAuction(current.record, current.log, At(0.5));
+    const std::optional<ForecastSpread> spread =
+        SpreadOf(history, std::nullopt, typed, current.log, current.prediction, 1, At(0.5));
+    ASSERT_TRUE(spread);
+    EXPECT_EQ(spread->basis, ForecastSpread::Basis::OwnErrors);
+    EXPECT_EQ(spread->count, 5);
+    // Closing at 0.8 to 1.2 times the forecast: the band of 20 000 lies about there.
+    EXPECT_GE(spread->band.low, 14000);
+    EXPECT_LE(spread->band.low, 17500);
+    EXPECT_GE(spread->band.high, 22500);
+    EXPECT_LE(spread->band.high, 26000);
+    EXPECT_EQ(BandText(*spread, QLocale(QLocale::Japanese)).find("予測 5 件の誤差から") != std::string::npos, true);
+
+    EXPECT_FALSE(SpreadOf(history, std::nullopt, typed, current.log, current.prediction, 0, At(0.5)))
+        << "no low-tendency forecasts";
+    EXPECT_FALSE(SpreadOf(history, std::nullopt, typed, current.log, current.prediction, 1, At(0.9)))
+        << "none made near nine tenths";
 }
 
 TEST_F(HistoryTest, RecordsAndReRecordsAnAuction)

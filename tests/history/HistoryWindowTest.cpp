@@ -1,11 +1,17 @@
 #include <QAction>
+#include <QChart>
+#include <QChartView>
 #include <QHeaderView>
+#include <QImage>
+#include <QScatterSeries>
+#include <map>
 #include <set>
 #include <gtest/gtest.h>
 
 #include "analysis/Prediction.h"
 #include "base/Text.h"
 #include "history/History.h"
+#include "history/MarketChart.h"
 #include "history/Rireki11.h"
 #include "tests/analysis/PageFixtures.h"
 #include "tests/support/Boxes.h"
@@ -212,6 +218,18 @@ TEST_F(HistoryWindowTest, ShowsTheLeftOutOutlierAndExcludesAComparableUntilBroug
     EXPECT_FALSE(Form11->ui.BitBtn3->isEnabled()) << "a second click takes out no other sale";
     EXPECT_EQ(Form11->ui.Label4->text(), YenText(60000, QLocale()));
     EXPECT_NE(Form11->ui.Label10->text().toStdString().find("外れ値 1 件と外した 1 件を除く"), std::string::npos);
+    EXPECT_EQ(Form11->ui.Label15->text().left(1), QStringLiteral("¥")) << "a band from the market";
+
+    // The graph keeps used, outlying and excluded sales apart, and saves as PNG.
+    std::map<QString, qsizetype> points;
+    for (QAbstractSeries* series : Form11->Chart()->View()->chart()->series())
+        if (auto* scatter = qobject_cast<QScatterSeries*>(series))
+            points[scatter->name()] = scatter->count();
+    EXPECT_EQ(points, (std::map<QString, qsizetype>{
+                          {QStringLiteral("採用"), 3}, {QStringLiteral("外れ値"), 1}, {QStringLiteral("外した"), 1},
+                          {QStringLiteral("現在の価格"), 1}}));
+    ASSERT_TRUE(Form11->Chart()->SavePng(QStringLiteral("market.png")));
+    EXPECT_FALSE(QImage(QStringLiteral("market.png")).isNull());
     History reopened;
     ASSERT_TRUE(reopened.OpenToRead());
     EXPECT_EQ(reopened.Market(running.record.title, "e9")->price, 60000) << "stored for every reader";
