@@ -226,9 +226,9 @@ std::string JsonReport(const Report& r)
     // Also without a market: whether the history lacks the model or the
     // rule parted its sales.
     QJsonArray notTaken;
-    for (const NotTaken& n : r.notTaken) {
-        QJsonObject sale = SaleJson(n.auction);
-        sale.insert(QLatin1String("reason"), QLatin1String(ReasonName(n.reason)));
+    for (const NotTaken& left : r.notTaken) {
+        QJsonObject sale = SaleJson(left.auction);
+        sale.insert(QLatin1String("reason"), QLatin1String(ReasonName(left.reason)));
         notTaken.append(sale);
     }
 
