@@ -1,16 +1,17 @@
 #include "board/BoardGroups.h"
 
+#include <algorithm>
 #include <numeric>
 
 #include "history/Market.h"
 
-std::vector<GroupMark> GroupRows(const std::vector<GroupInput>& rows)
+std::vector<int> GroupTitles(const std::vector<std::string>& titles)
 {
-    const std::size_t n = rows.size();
+    const std::size_t n = titles.size();
     std::vector<TitleFacts> facts;
     facts.reserve(n);
-    for (const GroupInput& r : rows)
-        facts.push_back(ReadTitle(r.title));
+    for (const std::string& title : titles)
+        facts.push_back(ReadTitle(title));
     // Comparable is not transitive; a chain of comparable titles is one group,
     // as the user sees one model listed several times.
     std::vector<std::size_t> parent(n);
@@ -32,7 +33,7 @@ std::vector<GroupMark> GroupRows(const std::vector<GroupInput>& rows)
     for (std::size_t i = 0; i < n; ++i)
         ++size[root(i)];
 
-    std::vector<GroupMark> marks(n);
+    std::vector<int> group(n, -1);
     std::vector<int> number(n, -1);
     int groups = 0;
     for (std::size_t i = 0; i < n; ++i) {
@@ -41,21 +42,45 @@ std::vector<GroupMark> GroupRows(const std::vector<GroupInput>& rows)
             continue;
         if (number[r] < 0)
             number[r] = groups++;
-        marks[i].group = number[r];
+        group[i] = number[r];
+    }
+    return group;
+}
+
+std::vector<GroupMark> MarkCheapest(const std::vector<int>& group,
+                                    const std::vector<std::optional<std::int64_t>>& expected)
+{
+    const std::size_t n = std::min(group.size(), expected.size());
+    std::vector<GroupMark> marks(n);
+    int groups = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        marks[i].group = group[i];
+        groups = std::max(groups, group[i] + 1);
     }
     // The cheapest of each group, the first among equals.
     std::vector<std::optional<std::size_t>> lowest(static_cast<std::size_t>(groups));
     for (std::size_t i = 0; i < n; ++i) {
-        if (marks[i].group < 0 || !rows[i].expected)
+        if (marks[i].group < 0 || !expected[i])
             continue;
         auto& best = lowest[static_cast<std::size_t>(marks[i].group)];
-        if (!best || *rows[i].expected < *rows[*best].expected)
+        if (!best || *expected[i] < *expected[*best])
             best = i;
     }
     for (const auto& best : lowest)
         if (best)
             marks[*best].cheapest = true;
     return marks;
+}
+
+std::vector<GroupMark> GroupRows(const std::vector<GroupInput>& rows)
+{
+    std::vector<std::string> titles;
+    std::vector<std::optional<std::int64_t>> expected;
+    for (const GroupInput& r : rows) {
+        titles.push_back(r.title);
+        expected.push_back(r.expected);
+    }
+    return MarkCheapest(GroupTitles(titles), expected);
 }
 
 std::string GroupLabel(int group)

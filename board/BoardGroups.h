@@ -20,5 +20,12 @@ struct GroupInput {
 
 std::vector<GroupMark> GroupRows(const std::vector<GroupInput>& rows);
 
+// The two halves of GroupRows. Grouping reads and compares every pair of
+// titles; the board does it only when its titles change, and marks the
+// cheapest after every read.
+std::vector<int> GroupTitles(const std::vector<std::string>& titles); // the group of each, -1 alone
+std::vector<GroupMark> MarkCheapest(const std::vector<int>& group,
+                                    const std::vector<std::optional<std::int64_t>>& expected);
+
 // "A", "B", ... "Z", "AA", ...
 std::string GroupLabel(int group);

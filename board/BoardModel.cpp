@@ -208,7 +208,20 @@ QVariant BoardModel::data(const QModelIndex& index, int role) const
 
 void BoardModel::Regroup()
 {
-    groups_ = GroupsOf(board_.Rows(), clock_());
+    // Reading and comparing every pair of titles would hold the window at
+    // each read of a long list: the groups follow the titles alone.
+    const std::int64_t now = clock_();
+    std::vector<std::string> titles;
+    std::vector<std::optional<std::int64_t>> expected;
+    for (const BoardRow& row : board_.Rows()) {
+        titles.push_back(row.title);
+        expected.push_back(ExpectedClose(row, now));
+    }
+    if (titles != groupedTitles_) {
+        groupOfRow_ = GroupTitles(titles);
+        groupedTitles_ = std::move(titles);
+    }
+    groups_ = MarkCheapest(groupOfRow_, expected);
 }
 
 GroupMark BoardModel::GroupOf(int row) const

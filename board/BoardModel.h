@@ -51,4 +51,6 @@ private:
     // Listings of one model, found again whenever rows change.
     void Regroup();
     std::vector<GroupMark> groups_;
+    std::vector<std::string> groupedTitles_; // the titles groupOfRow_ was made from
+    std::vector<int> groupOfRow_;
 };

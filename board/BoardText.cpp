@@ -120,13 +120,17 @@ BoardColumns ColumnsOf(const BoardRow& row, std::int64_t now)
     return c;
 }
 
+std::optional<std::int64_t> ExpectedClose(const BoardRow& row, std::int64_t now)
+{
+    const BoardColumns c = ColumnsOf(row, now);
+    return c.forecast ? (c.marketForecast ? c.marketForecast : c.forecast) : std::nullopt;
+}
+
 std::vector<GroupMark> GroupsOf(const std::vector<BoardRow>& rows, std::int64_t now)
 {
     std::vector<GroupInput> input;
-    for (const BoardRow& row : rows) {
-        const BoardColumns c = ColumnsOf(row, now);
-        input.push_back({row.title, c.forecast ? (c.marketForecast ? c.marketForecast : c.forecast) : std::nullopt});
-    }
+    for (const BoardRow& row : rows)
+        input.push_back({row.title, ExpectedClose(row, now)});
     return GroupRows(input);
 }
 

@@ -42,6 +42,7 @@ BoardColumns ColumnsOf(const BoardRow& row, std::int64_t now);
 // The rows' groups of one model, each expected to close at its market-aware
 // forecast (else its forecast) while it runs.
 std::vector<GroupMark> GroupsOf(const std::vector<BoardRow>& rows, std::int64_t now);
+std::optional<std::int64_t> ExpectedClose(const BoardRow& row, std::int64_t now);
 
 // The rows as CSV (history/Csv.h): title, address, current price, bids, end,
 // seconds left, forecast, market price and count, market-aware forecast,
