@@ -61,9 +61,14 @@ namespace {
 constexpr const char* kTendencyNames[] = {"low", "middle", "high"};
 }
 
+int TendencyIndex(int keiko)
+{
+    return keiko == 0 ? 0 : keiko == 1 ? 1 : 2;
+}
+
 const char* TendencyName(int keiko)
 {
-    return kTendencyNames[keiko == 0 ? 0 : keiko == 1 ? 1 : 2];
+    return kTendencyNames[TendencyIndex(keiko)];
 }
 
 std::optional<int> TendencyFromName(std::string_view name, std::string& error)

@@ -58,8 +58,10 @@ PageReading ReadBidHistoryPage(const std::string& pagePath, std::time_t now, int
 // The stored tendency, read afresh each time; 1 (middle) when it cannot be read.
 int StoredTendency();
 
-// The tendency's name on the command line: low, middle or high (any other
-// stored value counts as high, as the forecast takes it).
+// 0 low, 1 middle, 2 high: any other stored value counts as high, as the
+// forecast takes it.
+int TendencyIndex(int keiko);
+// The tendency's name on the command line: low, middle or high.
 const char* TendencyName(int keiko);
 // The tendency a command-line value names; nothing, with error set, for another.
 std::optional<int> TendencyFromName(std::string_view name, std::string& error);

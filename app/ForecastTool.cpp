@@ -121,7 +121,7 @@ std::string TextReport(const Report& r, const QLocale& locale)
     text += r.prediction ? ForecastText(*r.prediction, locale).toStdString() : std::string("（未予測）");
     text += "\n確度：";
     text += r.prediction ? ConfidenceText(*r.prediction).toStdString() : std::string("-");
-    text += std::string("\n予測傾向：") + captions[r.keiko == 0 ? 0 : r.keiko == 1 ? 1 : 2] + '\n';
+    text += std::string("\n予測傾向：") + captions[TendencyIndex(r.keiko)] + '\n';
     if (r.spread)
         text += "予想範囲：" + BandText(*r.spread, locale) + '\n';
     if (const std::optional<double> chance = r.Chance())

@@ -81,9 +81,9 @@ bool FillHistory(int auctions)
         record.auctionId = Format("h%07d", i);
         record.title = SjisFromUtf8(Format(kinds[i % std::size(kinds)], 40 + (i / 7) % 400) + Format(" #%d", i));
         BidLog log;
-        const std::int64_t end = 1'700'000'000 + std::int64_t{i} * 60;
+        const std::int32_t end = 1'700'000'000 + i * 60;
         log.Add({end, 2000 + static_cast<std::int32_t>((i * 7919) % 50000), "", "b", ""});
-        log.Add({end - kDay, 1000, "", "start", ""});
+        log.Add({static_cast<std::int32_t>(end - kDay), 1000, "", "start", ""});
         Prediction ended;
         ended.ended = true;
         ended.endTime = end;

@@ -1,11 +1,9 @@
 #include "board/Kanshi12.h"
 
-#include <QFileDialog>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QSaveFile>
 #include <QSortFilterProxyModel>
 #include <QUrl>
 #include <algorithm>
@@ -80,16 +78,8 @@ TForm12::TForm12(QWidget* parent)
     });
     connect(ui.BitBtn2, &QPushButton::clicked, this, &QWidget::close);
     connect(ui.BitBtn3, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getSaveFileName(this, QString::fromUtf8("CSVで保存"),
-                                                          QStringLiteral("mirelo-board.csv"), QStringLiteral("CSV (*.csv)"));
-        if (path.isEmpty())
-            return;
-        const std::string csv = BoardCsv(board_.Rows(), clock_());
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(csv.data(), static_cast<qint64>(csv.size())) != static_cast<qint64>(csv.size())
-            || !file.commit())
-            MessageBox(this, SjisFromUtf8("CSVを保存できませんでした：" + file.errorString().toStdString()), SJ("メッセージ"),
-                       MB_OK | MB_ICONWARNING);
+        SaveFileAs(this, "CSVで保存", "mirelo-board.csv", "CSV (*.csv)", "CSVを保存できませんでした",
+                   [this] { return BoardCsv(board_.Rows(), clock_()); });
     });
     connect(ui.TableView1, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
         if (index.column() == BoardModel::Limit)

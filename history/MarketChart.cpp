@@ -1,10 +1,10 @@
 #include "history/MarketChart.h"
 
+#include <QBuffer>
 #include <QChart>
 #include <QChartView>
 #include <QDateTime>
 #include <QDateTimeAxis>
-#include <QFileDialog>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QLocale>
@@ -16,6 +16,7 @@
 
 #include "analysis/Prediction.h"
 #include "base/Text.h"
+#include "ui/Dialogs.h"
 
 namespace {
 
@@ -199,9 +200,14 @@ void MarketChart::Show(const std::optional<MarketOutlook>& outlook, const std::o
 
 void MarketChart::SaveWithDialog()
 {
-    const QString path = QFileDialog::getSaveFileName(this, U("グラフを保存"), U("mirelo-market.png"), U("PNG (*.png)"));
-    if (!path.isEmpty())
-        SavePng(path);
+    // Told when it fails, as the lists' CSV is.
+    SaveFileAs(this, "グラフを保存", "mirelo-market.png", "PNG (*.png)", "グラフを保存できませんでした", [this] {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        view_->grab().save(&buffer, "PNG");
+        return png.toStdString();
+    });
 }
 
 bool MarketChart::SavePng(const QString& path) const

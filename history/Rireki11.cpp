@@ -1,8 +1,6 @@
 #include "history/Rireki11.h"
 
 #include <QDateTime>
-#include <QFileDialog>
-#include <QSaveFile>
 #include <QHeaderView>
 #include <QHideEvent>
 #include <QLocale>
@@ -331,18 +329,11 @@ void TForm11::ShowHistory()
 
 void TForm11::SaveCsv()
 {
-    const QString path = QFileDialog::getSaveFileName(this, U("CSVで保存"), U("mirelo-history.csv"),
-                                                      U("CSV (*.csv)"));
-    if (path.isEmpty())
-        return;
-    History history;
-    history.Open();
-    const std::string csv = HistoryCsv(history);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(csv.data(), static_cast<qint64>(csv.size())) != static_cast<qint64>(csv.size())
-        || !file.commit())
-        MessageBox(this, SjisFromUtf8("CSVを保存できませんでした：" + file.errorString().toStdString()), SJ("メッセージ"),
-                   MB_OK | MB_ICONWARNING);
+    SaveFileAs(this, "CSVで保存", "mirelo-history.csv", "CSV (*.csv)", "CSVを保存できませんでした", [] {
+        History history;
+        history.Open();
+        return HistoryCsv(history);
+    });
 }
 
 void TForm11::BitBtn1Click()

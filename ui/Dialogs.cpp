@@ -2,9 +2,11 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QSaveFile>
 
 #include "ui/Application.h"
 #include "ui/Sjis.h"
@@ -133,4 +135,19 @@ bool InputQuery(std::string_view caption, std::string_view prompt, std::string& 
         return false;
     value = SjisStr(dialog.textValue());
     return true;
+}
+
+void SaveFileAs(QWidget* owner, const char* caption, const char* name, const char* filter, const char* failure,
+                const std::function<std::string()>& contents)
+{
+    const QString path = QFileDialog::getSaveFileName(owner, QString::fromUtf8(caption), QString::fromUtf8(name),
+                                                      QString::fromUtf8(filter));
+    if (path.isEmpty())
+        return;
+    const std::string bytes = contents();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())
+        || !file.commit())
+        MessageBox(owner, SjisFromUtf8(std::string(failure) + "：" + file.errorString().toStdString()), SJ("メッセージ"),
+                   MB_OK | MB_ICONWARNING);
 }

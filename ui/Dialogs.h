@@ -30,6 +30,12 @@ int MessageBox(QWidget* owner, std::string_view text, std::string_view caption, 
 // A plain box with the application title as caption and an OK button.
 void ShowMessage(std::string_view text);
 
+// Asks where to save (texts in UTF-8) and writes what contents gives there
+// whole or not at all; a failure is told in a box, failure first. contents is
+// asked only once a place is chosen.
+void SaveFileAs(QWidget* owner, const char* caption, const char* name, const char* filter, const char* failure,
+                const std::function<std::string()>& contents);
+
 // An input box; true and the entered text on OK.
 bool InputQuery(std::string_view caption, std::string_view prompt, std::string& value);
 
