@@ -429,15 +429,31 @@ TitleFacts ReadTitle(std::string_view sjisTitle)
     return facts;
 }
 
+namespace {
+
+// Where two titles' model tokens part them, if they do: one rule for
+// ModelsAgree and for the reason the window gives.
+std::optional<NotTakenReason> ModelConflict(const ModelTokens& x, const ModelTokens& y)
+{
+    if (x.variants != y.variants || x.series != y.series)
+        return NotTakenReason::Variant;
+    auto conflict = [&x, &y](std::vector<std::string> ModelTokens::*list) {
+        return HasUnmatched(x.*list, y.*list) && HasUnmatched(y.*list, x.*list);
+    };
+    if (conflict(&ModelTokens::capacities))
+        return NotTakenReason::Capacity;
+    if (conflict(&ModelTokens::sizes))
+        return NotTakenReason::Size;
+    if (x.codes.empty() != y.codes.empty() || conflict(&ModelTokens::codes))
+        return NotTakenReason::Model;
+    return std::nullopt;
+}
+
+} // namespace
+
 bool ModelsAgree(const ModelTokens& a, const ModelTokens& b)
 {
-    if (a.variants != b.variants || a.series != b.series || a.codes.empty() != b.codes.empty())
-        return false;
-    for (auto list : {&ModelTokens::codes, &ModelTokens::capacities, &ModelTokens::sizes}) {
-        if (HasUnmatched(a.*list, b.*list) && HasUnmatched(b.*list, a.*list))
-            return false;
-    }
-    return true;
+    return !ModelConflict(a, b);
 }
 
 bool Comparable(const TitleFacts& a, const TitleFacts& b)
@@ -503,18 +519,8 @@ std::optional<NotTakenReason> WhyNotAlike(const TitleFacts& a, const TitleFacts&
         return b.kind == TitleKind::Accessory ? NotTakenReason::Accessory
                : b.kind == TitleKind::Junk    ? NotTakenReason::Junk
                                               : NotTakenReason::Item;
-    const ModelTokens &x = a.model, &y = b.model;
-    if (x.variants != y.variants || x.series != y.series)
-        return NotTakenReason::Variant;
-    auto conflict = [&x, &y](std::vector<std::string> ModelTokens::*list) {
-        return HasUnmatched(x.*list, y.*list) && HasUnmatched(y.*list, x.*list);
-    };
-    if (conflict(&ModelTokens::capacities))
-        return NotTakenReason::Capacity;
-    if (conflict(&ModelTokens::sizes))
-        return NotTakenReason::Size;
-    if (conflict(&ModelTokens::codes) || x.codes.empty() != y.codes.empty())
-        return NotTakenReason::Model;
+    if (const std::optional<NotTakenReason> conflict = ModelConflict(a.model, b.model))
+        return conflict;
     if (a.kind != TitleKind::Accessory && !SameSort(a, b))
         return NotTakenReason::Maker;
     return NotTakenReason::Dissimilar;
