@@ -61,22 +61,29 @@ int LookupTitle(std::string_view text, const AuctionList& list)
     return -1;
 }
 
+std::string AuctionKey(std::string_view url)
+{
+    std::string key(TrimText(url));
+    if (const std::size_t scheme = key.find("://"); scheme != std::string::npos)
+        key.erase(0, scheme + 3);
+    const std::size_t hostEnd = std::min(key.find('/'), key.size());
+    for (std::size_t i = 0; i < hostEnd; ++i)
+        key[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(key[i])));
+    return key;
+}
+
 std::string AuctionLimitId(std::string_view url)
 {
-    std::string id(TrimText(url));
-    if (const std::size_t scheme = id.find("://"); scheme != std::string::npos)
-        id.erase(0, scheme + 3);
-    const std::size_t hostEnd = std::min(id.find('/'), id.size());
-    if (const std::size_t at = id.find(kAuctionPagePath, hostEnd); at == hostEnd) {
+    std::string key = AuctionKey(url);
+    const std::size_t hostEnd = std::min(key.find('/'), key.size());
+    if (key.compare(hostEnd, kAuctionPagePath.size(), kAuctionPagePath) == 0) {
         // The ID alone: another host or a query names the same auction.
-        std::string rest = id.substr(at + kAuctionPagePath.size());
+        std::string rest = key.substr(hostEnd + kAuctionPagePath.size());
         rest.erase(std::min(rest.find_first_of("?#/"), rest.size()));
         if (!rest.empty())
             return rest;
     }
-    for (std::size_t i = 0; i < hostEnd; ++i)
-        id[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(id[i])));
-    return id;
+    return key;
 }
 
 void ReadAuctionList(AuctionList& list)

@@ -38,8 +38,12 @@ int LookupTitle(std::string_view text, const AuctionList& list = gAuctionList);
 // auctions (ReadAuctionLimits) on the way.
 void ReadAuctionList(AuctionList& list);
 
+// The key two entries of one auction share: the address trimmed, without
+// scheme and letter case in the host.
+std::string AuctionKey(std::string_view url);
+
 // What the board's limit of an auction is kept under: the auction ID of its
-// address, else the address itself without blanks, scheme and host case.
+// address, else its AuctionKey.
 std::string AuctionLimitId(std::string_view url);
 
 // Stores the list (withEntries) or just a count of 0, all in one transaction:

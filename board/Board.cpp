@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <unordered_map>
 
@@ -37,17 +36,6 @@ bool BoardRow::ForecastOverLimit() const
     if (!forecast && last->prediction && !last->prediction->ended)
         forecast = last->prediction->forecast;
     return forecast && *forecast > *limit;
-}
-
-std::string AuctionKey(const std::string& url)
-{
-    std::string key(TrimText(url));
-    if (const std::size_t scheme = key.find("://"); scheme != std::string::npos)
-        key.erase(0, scheme + 3);
-    const std::size_t hostEnd = std::min(key.find('/'), key.size());
-    for (std::size_t i = 0; i < hostEnd; ++i)
-        key[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(key[i])));
-    return key;
 }
 
 void Board::SetEntries(const std::vector<AuctionEntry>& entries, std::int64_t now)

@@ -72,10 +72,6 @@ struct BoardAlert {
     std::string body;
 };
 
-// The key two entries of one auction share: the address trimmed, without
-// scheme and letter case in the host.
-std::string AuctionKey(const std::string& url);
-
 class Board {
 public:
     explicit Board(BoardSettings settings = {}) : settings_(settings) {}
