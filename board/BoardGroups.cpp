@@ -3,46 +3,104 @@
 #include <algorithm>
 #include <numeric>
 
-#include "history/Market.h"
 
 std::vector<int> GroupTitles(const std::vector<std::string>& titles)
 {
-    const std::size_t n = titles.size();
-    std::vector<TitleFacts> facts;
-    facts.reserve(n);
-    for (const std::string& title : titles)
-        facts.push_back(ReadTitle(title));
-    // Comparable is not transitive; a chain of comparable titles is one group,
-    // as the user sees one model listed several times.
-    std::vector<std::size_t> parent(n);
-    std::iota(parent.begin(), parent.end(), 0);
-    auto root = [&parent](std::size_t i) {
-        while (parent[i] != i)
-            i = parent[i] = parent[parent[i]];
-        return i;
-    };
-    for (std::size_t i = 0; i < n; ++i) {
-        if (facts[i].key.empty())
+    return TitleGrouper().Group(titles);
+}
+
+int TitleGrouper::Root(int slot)
+{
+    while (parent_[slot] != slot)
+        slot = parent_[slot] = parent_[parent_[slot]];
+    return slot;
+}
+
+// Titles that left the list are forgotten, so that one coming back is
+// compared with whatever joined meanwhile. Only a title with comparable
+// ones can split a group: then the slots are laid out and joined anew.
+void TitleGrouper::Forget(const std::unordered_set<std::string>& listed)
+{
+    bool split = false;
+    for (auto it = slot_.begin(); it != slot_.end();) {
+        if (listed.count(it->first)) {
+            ++it;
             continue;
-        for (std::size_t j = i + 1; j < n; ++j) {
-            if (!facts[j].key.empty() && root(i) != root(j) && TitleSimilarity(facts[i], facts[j]) >= kSimilarityThreshold)
-                parent[root(j)] = root(i);
+        }
+        Known& gone = known_[static_cast<std::size_t>(it->second)];
+        gone.listed = false;
+        split = split || !gone.near.empty();
+        it = slot_.erase(it);
+    }
+    if (!split && known_.size() < 2 * slot_.size() + 64)
+        return;
+    std::vector<int> renumber(known_.size(), -1);
+    std::vector<Known> kept;
+    for (std::size_t s = 0; s < known_.size(); ++s) {
+        if (known_[s].listed) {
+            renumber[s] = static_cast<int>(kept.size());
+            kept.push_back(std::move(known_[s]));
         }
     }
-    std::vector<std::size_t> size(n, 0);
-    for (std::size_t i = 0; i < n; ++i)
-        ++size[root(i)];
+    for (auto& [title, s] : slot_)
+        s = renumber[static_cast<std::size_t>(s)];
+    parent_.resize(kept.size());
+    std::iota(parent_.begin(), parent_.end(), 0);
+    for (std::size_t s = 0; s < kept.size(); ++s) {
+        std::vector<int>& near = kept[s].near;
+        for (int& other : near)
+            other = renumber[static_cast<std::size_t>(other)];
+        near.erase(std::remove(near.begin(), near.end(), -1), near.end());
+        for (int other : near)
+            parent_[static_cast<std::size_t>(Root(other))] = Root(static_cast<int>(s));
+    }
+    known_ = std::move(kept);
+}
 
-    std::vector<int> group(n, -1);
-    std::vector<int> number(n, -1);
-    int groups = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::size_t r = root(i);
-        if (size[r] < 2)
+std::vector<int> TitleGrouper::Group(const std::vector<std::string>& titles)
+{
+    Forget(std::unordered_set<std::string>(titles.begin(), titles.end()));
+    for (const std::string& title : titles) {
+        if (slot_.count(title))
             continue;
-        if (number[r] < 0)
-            number[r] = groups++;
-        group[i] = number[r];
+        const int added = static_cast<int>(known_.size());
+        Known facts;
+        facts.facts = ReadTitle(title);
+        if (!facts.facts.key.empty()) {
+            facts.self = TitleSimilarity(facts.facts, facts.facts) >= kSimilarityThreshold;
+            for (const auto& [other, s] : slot_) {
+                Known& known = known_[static_cast<std::size_t>(s)];
+                if (!known.facts.key.empty() && TitleSimilarity(known.facts, facts.facts) >= kSimilarityThreshold) {
+                    known.near.push_back(added);
+                    facts.near.push_back(s);
+                }
+            }
+        }
+        known_.push_back(std::move(facts));
+        parent_.push_back(added);
+        for (int other : known_.back().near)
+            parent_[static_cast<std::size_t>(Root(other))] = Root(added);
+        slot_.emplace(title, added);
+    }
+
+    // Comparable is not transitive; a chain of comparable titles is one
+    // group, as the user sees one model listed several times. A row whose
+    // title is comparable with nothing, not even itself, stands alone.
+    const std::size_t n = titles.size();
+    std::vector<int> component(n);
+    std::unordered_map<int, int> rows; // component -> rows in it
+    for (std::size_t i = 0; i < n; ++i) {
+        const int s = slot_.at(titles[i]);
+        const Known& known = known_[static_cast<std::size_t>(s)];
+        component[i] = known.self || !known.near.empty() ? Root(s) : -1 - static_cast<int>(i);
+        ++rows[component[i]];
+    }
+    std::unordered_map<int, int> number;
+    std::vector<int> group(n, -1);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (rows[component[i]] < 2)
+            continue;
+        group[i] = number.emplace(component[i], static_cast<int>(number.size())).first->second;
     }
     return group;
 }

@@ -208,8 +208,7 @@ QVariant BoardModel::data(const QModelIndex& index, int role) const
 
 void BoardModel::Regroup()
 {
-    // Reading and comparing every pair of titles would hold the window at
-    // each read of a long list: the groups follow the titles alone.
+    // The groups follow the titles alone, and a sweep changes them one read at a time.
     const std::int64_t now = clock_();
     std::vector<std::string> titles;
     std::vector<std::optional<std::int64_t>> expected;
@@ -218,7 +217,7 @@ void BoardModel::Regroup()
         expected.push_back(ExpectedClose(row, now));
     }
     if (titles != groupedTitles_) {
-        groupOfRow_ = GroupTitles(titles);
+        groupOfRow_ = grouper_.Group(titles);
         groupedTitles_ = std::move(titles);
     }
     groups_ = MarkCheapest(groupOfRow_, expected);

@@ -53,4 +53,5 @@ private:
     std::vector<GroupMark> groups_;
     std::vector<std::string> groupedTitles_; // the titles groupOfRow_ was made from
     std::vector<int> groupOfRow_;
+    TitleGrouper grouper_;
 };
