@@ -35,10 +35,36 @@ std::string_view TrimText(std::string_view text)
 
 namespace {
 
+// Opening a conversion loads glibc's module anew each time, some hundred
+// microseconds: every title the board or the history reads converts, so each
+// thread keeps the ones it has opened.
+iconv_t Converter(const char* to, const char* from)
+{
+    struct Open {
+        std::map<std::pair<std::string, std::string>, iconv_t> byPair;
+        ~Open()
+        {
+            for (const auto& [pair, cd] : byPair)
+                iconv_close(cd);
+        }
+    };
+    thread_local Open open;
+    const auto key = std::make_pair(std::string(to), std::string(from));
+    const auto found = open.byPair.find(key);
+    if (found != open.byPair.end()) {
+        iconv(found->second, nullptr, nullptr, nullptr, nullptr); // back to the initial state
+        return found->second;
+    }
+    const iconv_t cd = iconv_open(to, from);
+    if (cd != reinterpret_cast<iconv_t>(-1))
+        open.byPair.emplace(key, cd);
+    return cd;
+}
+
 // Converts with iconv, replacing what the target cannot hold by '?'.
 std::string Convert(const char* to, const char* from, std::string_view in, bool fromUtf8)
 {
-    iconv_t cd = iconv_open(to, from);
+    const iconv_t cd = Converter(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1))
         return std::string(in);
     std::string out;
@@ -81,7 +107,6 @@ std::string Convert(const char* to, const char* from, std::string_view in, bool 
         --dstLeft;
     }
     out.resize(static_cast<std::size_t>(dst - out.data()));
-    iconv_close(cd);
     return out;
 }
 
