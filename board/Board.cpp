@@ -113,8 +113,22 @@ void Board::SetLimit(std::size_t row, std::optional<std::int64_t> limit)
 void Board::LearnClock(std::int64_t local, std::int64_t service)
 {
     // A Date has whole seconds: a change within them is no news, and would make the countdown stutter.
-    if (std::abs(service - local - clockOffset_) > 1)
-        clockOffset_ = service - local;
+    const std::int64_t shift = service - local - clockOffset_;
+    if (std::abs(shift) <= 1)
+        return;
+    clockOffset_ = service - local;
+    // What was taken from the old clock moves with it: a row not yet read was
+    // due when listed or when it failed, the gap and the freshness of alerts
+    // count from then. Left, a service two hours behind would read nothing
+    // more for two hours. Times from an auction's end stand.
+    for (BoardRow& row : rows_) {
+        if (row.lastRead == 0 && row.due)
+            *row.due += shift;
+    }
+    if (lastRequest_)
+        *lastRequest_ += shift;
+    if (freshFrom_)
+        freshFrom_ += shift;
 }
 
 void Board::TakeReading(const std::string& url, BoardReading reading)

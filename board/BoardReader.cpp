@@ -207,6 +207,7 @@ BoardFetch BoardReader::Fetch(const std::string& url, std::time_t now)
 BoardReading BoardReader::Read(const std::string& url, std::time_t now, int keiko, bool store)
 {
     BoardFetch fetch = Fetch(url, now);
+    serviceTime_ = fetch.serviceTime;
     if (fetch.failed)
         return std::move(*fetch.failed);
     // The page is read at the service's time when it gave one: whether the

@@ -71,6 +71,8 @@ public:
     // Fetch and BoardDigest in one. record: into the history (the window
     // always; mirelo-forecast --board with --record).
     BoardReading Read(const std::string& url, std::time_t now, int keiko, bool store);
+    // The service's time of Read's last reply, when it gave one.
+    std::optional<std::int64_t> ServiceTime() const { return serviceTime_; }
 
     // Ends a read under way from the event loop (the main window's run
     // comes first); Read then returns with interrupted set.
@@ -85,6 +87,7 @@ private:
     BoardDigest digest_;
     bool cancelled_ = false;
     bool interrupted_ = false;
+    std::optional<std::int64_t> serviceTime_;
 };
 
 // The time a reply's Date header gives, when it can be read and lies

@@ -98,27 +98,30 @@ int RunBoardTool(const std::vector<std::string>& args, std::ostream& out, std::o
         }
         return false;
     };
+    // Seconds left and whether an auction has ended follow the service's clock, as on the board.
+    auto now = [&board] { return board.ServiceTime(std::time(nullptr)); };
     while (unread()) {
-        const std::int64_t now = std::time(nullptr);
-        const std::optional<std::size_t> next = board.NextToRead(now, false);
+        const std::optional<std::size_t> next = board.NextToRead(now(), false);
         if (!next) {
-            Pause(board.WaitForNext(now).value_or(1));
+            Pause(board.WaitForNext(now()).value_or(1));
             continue;
         }
-        board.Started(*next, now);
-        const BoardReading reading = reader.Read(board.Rows()[*next].url, now, tendency, record);
-        board.Finished(*next, reading, std::time(nullptr));
+        board.Started(*next, now());
+        const BoardReading reading = reader.Read(board.Rows()[*next].url, now(), tendency, record);
+        if (reader.ServiceTime())
+            board.LearnClock(std::time(nullptr), *reader.ServiceTime());
+        board.Finished(*next, reading, now());
     }
 
-    const std::int64_t now = std::time(nullptr);
     int status = list.count == 0 ? 1 : 0;
     bool notRecorded = false;
     QJsonArray array;
     std::string text;
-    const std::vector<GroupMark> groups = GroupsOf(board.Rows(), now);
+    const std::int64_t at = now();
+    const std::vector<GroupMark> groups = GroupsOf(board.Rows(), at);
     for (std::size_t i = 0; i < board.Rows().size(); ++i) {
         const BoardRow& row = board.Rows()[i];
-        const BoardColumns c = ColumnsOf(row, now);
+        const BoardColumns c = ColumnsOf(row, at);
         if (row.state == RowState::Error && !row.last)
             status = 1;
         if (row.last && row.last->recordFailed)

@@ -28,6 +28,14 @@ std::string Running(std::time_t now)
     return EucFromUtf8(BidPage("Camera", now - kDay, now + kDay, 1000, {{now - kHour, "b1", 1500}}));
 }
 
+// The reply as a service whose clock says serviceNow sends it.
+std::string Dated(std::string reply, std::time_t serviceNow)
+{
+    const QString date = QLocale::c().toString(QDateTime::fromSecsSinceEpoch(serviceNow, Qt::UTC),
+                                               QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"));
+    return reply.insert(reply.find("\r\n") + 2, "Date: " + date.toStdString() + "\r\n");
+}
+
 std::string Ended(std::time_t now)
 {
     return EucFromUtf8(BidPage("Camera", now - 2 * kDay, now - kHour, 1000, {{now - 2 * kHour, "b1", 2500}}));
@@ -138,25 +146,24 @@ TEST_F(BoardReadTest, TheServicesClockSaysWhetherAnAuctionHasEnded)
     const std::time_t end = (now / 60 + 1) * 60; // the page gives whole minutes
     const std::time_t serviceNow = end - 20;
     now = end + 20;
-    std::string reply = Http("200 OK", EucFromUtf8(BidPage("Camera", serviceNow - kDay, end, 1000,
-                                                           {{serviceNow - kHour, "b1", 1500}})));
-    const QString date = QLocale::c().toString(QDateTime::fromSecsSinceEpoch(serviceNow, Qt::UTC),
-                                               QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"));
-    reply.insert(reply.find("\r\n") + 2, "Date: " + date.toStdString() + "\r\n");
-    service.Set(kHistoryTarget, reply);
+    service.Set(kHistoryTarget, Dated(Http("200 OK", EucFromUtf8(BidPage("Camera", serviceNow - kDay, end, 1000,
+                                                                          {{serviceNow - kHour, "b1", 1500}}))),
+                                      serviceNow));
     const BoardReading r = Read(Url());
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.now, serviceNow);
     ASSERT_TRUE(r.prediction);
     EXPECT_FALSE(r.prediction->ended);
     Board board;
-    board.SetEntries({{Url(), "Camera", ""}}, now);
+    board.SetEntries({{Url(), "Camera", ""}, {service.Url("/jp/auction/t2"), "Lens", ""}}, now);
     board.Started(0, now);
+    board.LearnClock(now, serviceNow);
     board.Finished(0, r);
     EXPECT_FALSE(board.Rows()[0].done);
     EXPECT_EQ(board.Rows()[0].due, end + schedule::kAfterEnd);
-    board.LearnClock(now, serviceNow);
     EXPECT_EQ(board.ServiceTime(now + 5), serviceNow + 5);
+    // The row listed on this clock is due now by the service's.
+    EXPECT_EQ(board.Rows()[1].due, serviceNow);
 
     for (const char* stray : {"Thu, 01 Jan 1970 00:00:00 GMT", "yesterday", ""})
         EXPECT_EQ(ServiceTimeOf(stray, now), std::nullopt) << stray;
@@ -164,7 +171,8 @@ TEST_F(BoardReadTest, TheServicesClockSaysWhetherAnAuctionHasEnded)
 
 TEST_F(BoardReadTest, TheToolPrintsEveryEntryAndCarriesTheErrorsOfThoseThatFail)
 {
-    service.Set(kHistoryTarget, Http("200 OK", Running(now)));
+    // The service's clock is two hours behind this one's: the time left is by the service's.
+    service.Set(kHistoryTarget, Dated(Http("200 OK", Running(now - 2 * kHour)), now - 2 * kHour));
     AuctionList list;
     list.entries[0] = {Url(), "Camera", ""};
     list.entries[1] = {service.Url("/jp/auction/gone"), "Gone", ""};
@@ -182,7 +190,7 @@ TEST_F(BoardReadTest, TheToolPrintsEveryEntryAndCarriesTheErrorsOfThoseThatFail)
     EXPECT_EQ(rows[0][QStringLiteral("state")].toString(), QStringLiteral("waiting"));
     EXPECT_EQ(rows[0][QStringLiteral("price")].toInt(), 1500);
     EXPECT_EQ(rows[0][QStringLiteral("limit")].toInt(), 3000);
-    EXPECT_GT(rows[0][QStringLiteral("secondsLeft")].toInt(), 0);
+    EXPECT_NEAR(rows[0][QStringLiteral("secondsLeft")].toInt(), kDay, 120);
     // Alone, and without a market or past forecasts: no group, no band, no chance.
     EXPECT_FALSE(rows[0][QStringLiteral("cheapest")].toBool(true));
     for (const char* key : {"group", "chance", "bandLow", "bandHigh"})
