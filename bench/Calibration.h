@@ -98,3 +98,22 @@ inline void PrintReliability(const Reliability& r)
                     r.predicted[b] / r.count[b] * 100, 100.0 * r.below[b] / r.count[b]);
     }
 }
+
+// One column per point of time: mean predicted / share closed at or below.
+inline void PrintReliabilityByPoint(const Reliability* r, const char* const* labels, int points)
+{
+    std::printf("predicted");
+    for (int p = 0; p < points; ++p)
+        std::printf(" | %-15s", labels[p]);
+    std::printf("\n");
+    for (int b = 0; b < 10; ++b) {
+        std::printf("%2d-%3d %%", b * 10, b * 10 + 10);
+        for (int p = 0; p < points; ++p) {
+            if (r[p].count[b])
+                std::printf(" | %5.1f / %5.1f %%", r[p].predicted[b] / r[p].count[b] * 100, 100.0 * r[p].below[b] / r[p].count[b]);
+            else
+                std::printf(" | %-15s", "");
+        }
+        std::printf("\n");
+    }
+}

@@ -239,7 +239,7 @@ int main(int argc, char** argv)
     std::printf("\nthe 80 %% band and the chance of closing at or below a limit (limits at 0.6 to 1.8 times the\n"
                 "forecast, none below the current price): share of closing prices inside the band, its mean\n"
                 "width against the forecast, mean absolute calibration error and Brier score\n\n");
-    std::printf("from the market (similar sales, weighed and raised to the current price):\n");
+    std::printf("from the market (similar sales weighed by their course, those below the current price closing at it):\n");
     PrintCalibrationHeader(true);
     for (int p = 0; p < 4; ++p)
         PrintCalibrationRow((std::to_string(static_cast<int>(points[p] * 100)) + " %").c_str(), byMarket[p]);
@@ -250,6 +250,10 @@ int main(int argc, char** argv)
         PrintCalibrationRow((std::to_string(static_cast<int>(points[p] * 100)) + " %").c_str(), byOwnErrors[p]);
     std::printf("\nreliability of the chance from the market, all four points:\n");
     PrintReliability(pooled.chance);
+    std::printf("\nthe same at each point, mean predicted / closed at or below:\n");
+    const Reliability byPoint[] = {byMarket[0].chance, byMarket[1].chance, byMarket[2].chance, byMarket[3].chance};
+    const char* const labels[] = {"25 %", "50 %", "75 %", "90 %"};
+    PrintReliabilityByPoint(byPoint, labels, 4);
     std::printf("\nthe same for the baseline that knows only the market's spread:\n");
     PrintReliability(pooled.baseline);
     return 0;

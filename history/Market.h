@@ -226,7 +226,8 @@ struct PriceBand {
     std::int64_t high = 0;
 };
 
-// The chance that the auction closes at or below limit.
+// The chance that the auction closes at or below limit. What the spread
+// holds below the current price closes at it: no further bid comes.
 double ChanceAtOrBelow(const PriceSpread& spread, std::int64_t limit);
 // The price with that chance of closing at or below it.
 std::int64_t PriceAtChance(const PriceSpread& spread, double chance);
@@ -235,8 +236,10 @@ std::int64_t PriceAtChance(const PriceSpread& spread, double chance);
 PriceBand BandOf(const PriceSpread& spread);
 
 // The spread of the similar sales around the market-aware forecast, each
-// weighed and raised to the current price as MarketAwareForecast weighs and
-// raises it; the forecast is the one MarketAwareForecast(in) gave.
+// weighed by its course as MarketAwareForecast weighs it; those below the
+// current price close at it. Where the auction's own course holds the
+// forecast below the market, the spread moves towards it as the time runs
+// out. The forecast is the one MarketAwareForecast(in) gave.
 PriceSpread MarketSpread(const MarketForecastInput& in, std::int64_t forecast);
 
 // The spread from the ratios (closing price / forecast) of the user's own

@@ -320,6 +320,38 @@ TEST(MarketTest, TheBandHoldsFourSalesInFiveAndTheChanceRisesWithTheLimit)
     EXPECT_EQ(ChanceAtOrBelow(late, 15000), 1.0) << "buy-it-now wins it";
 }
 
+TEST(MarketTest, TheChanceCountsWhatClosesAtTheCurrentPriceAndFollowsAHeldForecastLate)
+{
+    const std::vector<std::int64_t> split = {7000, 7500, 8000, 8500, 9000, 12000, 12500, 13000, 13500, 14000};
+    const std::vector<std::int64_t> above = {10000, 10500, 11000, 11500, 12000, 12500};
+    const struct {
+        std::vector<std::int64_t> sales;
+        std::int64_t current; // also the seed forecast
+        double share;
+        std::int64_t limit;
+        double low, high;
+        const char* why;
+    } cases[] = {
+        {split, 10000, 0.9, 10000, 0.45, 0.55, "half the sales closed below the price: no further bid"},
+        {split, 10000, 0.9, 10100, 0.45, 0.6, "just above the price"},
+        {above, 3000, 0.25, 6000, 0, 0.05, "early, far below the market: it may yet catch up"},
+        {above, 3000, 0.9, 6000, 0.5, 1, "late, far below the market: it mostly stays there"},
+    };
+    for (const auto& c : cases) {
+        MarketForecastInput in;
+        in.seedForecast = c.current;
+        in.closingPrices = c.sales;
+        in.currentPrice = c.current;
+        in.elapsedShare = c.share;
+        const PriceSpread spread = MarketSpread(in, MarketAwareForecast(in));
+        const double chance = ChanceAtOrBelow(spread, c.limit);
+        EXPECT_GE(chance, c.low) << c.why;
+        EXPECT_LE(chance, c.high) << c.why;
+        if (ChanceAtOrBelow(spread, c.current) >= (1 - kBandShare) / 2)
+            EXPECT_EQ(BandOf(spread).low, c.current) << "the band starts where it may close: " << c.why;
+    }
+}
+
 TEST_F(HistoryTest, WithoutAMarketTheBandComesFromTheUsersOwnErrorsAtThatShare)
 {
     // Five closed auctions of unlike titles, each forecast at half time with
