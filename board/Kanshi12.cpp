@@ -60,9 +60,16 @@ TForm12::TForm12(QWidget* parent)
     const int widths[BoardModel::kColumns] = {250, 80, 40, 125, 110, 80, 110, 90, 80, 170, 80, 80, 120};
     for (int col = 0; col < BoardModel::kColumns; ++col)
         header->resizeSection(col, widths[col]);
-    // The chance beside the limit, the group beside the title.
-    header->moveSection(header->visualIndex(BoardModel::Chance), header->visualIndex(BoardModel::Limit) + 1);
-    header->moveSection(header->visualIndex(BoardModel::Group), header->visualIndex(BoardModel::Title) + 1);
+    // In the order a bidder reads a row: what it is, what it stands at and
+    // may close at, the limit and the chance to win at it; the dates, which
+    // the time left already tells, last.
+    const BoardModel::Column order[] = {BoardModel::Title, BoardModel::Group, BoardModel::Price, BoardModel::Bids,
+                                        BoardModel::TimeLeft, BoardModel::Forecast, BoardModel::Market,
+                                        BoardModel::MarketForecast, BoardModel::Limit, BoardModel::Chance,
+                                        BoardModel::State, BoardModel::End, BoardModel::LastRead};
+    static_assert(std::size(order) == BoardModel::kColumns);
+    for (int v = 0; v < BoardModel::kColumns; ++v)
+        header->moveSection(header->visualIndex(order[v]), v);
     ui.TableView1->sortByColumn(BoardModel::TimeLeft, Qt::AscendingOrder);
     // The rows, not the first setting, have the keyboard when the board opens.
     ui.TableView1->setFocus();
@@ -171,6 +178,26 @@ void TForm12::FormShow()
     ReadSettings();
     ListChanged();
     UpdateWatching();
+    if (!fitted_) {
+        fitted_ = true;
+        QTimer::singleShot(0, this, &TForm12::FitTitle); // once laid out
+    }
+}
+
+// On a small screen the title gives way, down to a width that still reads,
+// so that the limit and the chance to win stay in view. Once: a width the
+// user sets stays.
+void TForm12::FitTitle()
+{
+    constexpr int kNarrowestTitle = 150;
+    QHeaderView* header = ui.TableView1->horizontalHeader();
+    int through = 0;
+    for (int v = 0; v <= header->visualIndex(BoardModel::Chance); ++v)
+        through += header->sectionSize(header->logicalIndex(v));
+    const int over = through - ui.TableView1->viewport()->width();
+    if (over > 0)
+        header->resizeSection(BoardModel::Title,
+                              std::max(kNarrowestTitle, header->sectionSize(BoardModel::Title) - over));
 }
 
 void TForm12::hideEvent(QHideEvent* event)

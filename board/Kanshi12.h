@@ -61,6 +61,7 @@ public:
 
 protected:
     void FormShow() override;
+    void FitTitle();
     void hideEvent(QHideEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -99,6 +100,7 @@ private:
     bool stopped_ = false;
     bool notifierMissing_ = false;
     bool toldClosed_ = false;
+    bool fitted_ = false; // the title fitted to the first window
     QString lastAlert_;
     std::deque<QString> unseen_; // alerts the status line shows, the oldest first, until clicked
     QString reading_;            // the title read now
