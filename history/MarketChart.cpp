@@ -5,6 +5,7 @@
 #include <QChartView>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QHelpEvent>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QLocale>
@@ -13,6 +14,7 @@
 #include <QValueAxis>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <optional>
 
 #include "analysis/Prediction.h"
 #include "base/Text.h"
@@ -32,7 +34,7 @@ qreal Ms(std::int64_t seconds)
 
 // A scatter of sales whose points tell their title, price and date on hover.
 QScatterSeries* Sales(QChart* chart, const QString& name, const std::vector<SimilarAuction>& sales,
-                      QScatterSeries::MarkerShape shape, const QColor& color, QWidget* tipOwner)
+                      QScatterSeries::MarkerShape shape, const QColor& color, MarketChart* owner)
 {
     auto* series = new QScatterSeries(chart);
     series->setName(name);
@@ -42,23 +44,28 @@ QScatterSeries* Sales(QChart* chart, const QString& name, const std::vector<Simi
     series->setBorderColor(color.darker());
     for (const SimilarAuction& a : sales)
         series->append(Ms(a.endTime), static_cast<qreal>(a.closingPrice));
-    QObject::connect(series, &QScatterSeries::hovered, tipOwner, [sales, series, tipOwner](const QPointF& at, bool on) {
+    QObject::connect(series, &QScatterSeries::hovered, owner, [sales, series, owner, chart](const QPointF& at, bool on) {
         if (!on) {
-            QToolTip::hideText();
+            owner->ShowTip({});
             return;
         }
+        // The nearest on the screen: the point hovered may come back through pixels.
         const auto points = series->points();
+        std::optional<std::size_t> nearest;
+        qreal best = 0;
         for (qsizetype i = 0; i < points.size() && static_cast<std::size_t>(i) < sales.size(); ++i) {
-            if (points[i] != at)
-                continue;
-            const SimilarAuction& a = sales[static_cast<std::size_t>(i)];
-            QToolTip::showText(QCursor::pos(),
-                               QString::fromStdString(Utf8FromSjis(a.title)) + U("\n")
-                                   + YenText(a.closingPrice, QLocale()) + U("　")
-                                   + QDateTime::fromSecsSinceEpoch(a.endTime).toString(QStringLiteral("yyyy/MM/dd HH:mm")),
-                               tipOwner);
-            return;
+            const QPointF apart = chart->mapToPosition(points[i], series) - chart->mapToPosition(at, series);
+            const qreal distance = QPointF::dotProduct(apart, apart);
+            if (!nearest || distance < best) {
+                nearest = static_cast<std::size_t>(i);
+                best = distance;
+            }
         }
+        if (!nearest)
+            return;
+        const SimilarAuction& a = sales[*nearest];
+        owner->ShowTip(QString::fromStdString(Utf8FromSjis(a.title)) + U("\n") + YenText(a.closingPrice, QLocale())
+                       + U("　") + QDateTime::fromSecsSinceEpoch(a.endTime).toString(QStringLiteral("yyyy/MM/dd HH:mm")));
     });
     chart->addSeries(series);
     return series;
@@ -97,7 +104,28 @@ MarketChart::MarketChart(QWidget* parent) : QWidget(parent), view_(new QChartVie
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view_, 1);
+    view_->viewport()->installEventFilter(this);
     Show(std::nullopt, std::nullopt, std::nullopt);
+}
+
+void MarketChart::ShowTip(const QString& text)
+{
+    tip_ = text;
+    if (text.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(QCursor::pos(), text, view_->viewport());
+}
+
+bool MarketChart::eventFilter(QObject* watched, QEvent* event)
+{
+    // The chart's scene answers the pause of the mouse with the tooltip of
+    // no item, which would hide the point's at once.
+    if (watched == view_->viewport() && event->type() == QEvent::ToolTip && !tip_.isEmpty()) {
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), tip_, view_->viewport());
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void MarketChart::Show(const std::optional<MarketOutlook>& outlook, const std::optional<ForecastSpread>& spread,

@@ -26,7 +26,14 @@ public:
     // Asks where, then saves.
     void SaveWithDialog();
     QChartView* View() const { return view_; }
+    // The hovered point's text (empty: none).
+    void ShowTip(const QString& text);
+    QString Tip() const { return tip_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QChartView* view_;
+    QString tip_;
 };

@@ -2,6 +2,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QImage>
 #include <QScatterSeries>
 #include <map>
@@ -228,6 +229,16 @@ TEST_F(HistoryWindowTest, ShowsTheLeftOutOutlierAndExcludesAComparableUntilBroug
     EXPECT_EQ(points, (std::map<QString, qsizetype>{
                           {QStringLiteral("採用"), 3}, {QStringLiteral("外れ値"), 1}, {QStringLiteral("外した"), 1},
                           {QStringLiteral("現在の価格"), 1}}));
+    // Hovering a point tells the sale; the point hovered comes back through pixels, a little off.
+    Form11->ui.PageControl1->setCurrentIndex(1);
+    for (QAbstractSeries* series : Form11->Chart()->View()->chart()->series())
+        if (auto* scatter = qobject_cast<QScatterSeries*>(series); scatter && scatter->name() == QStringLiteral("外した"))
+            emit scatter->hovered(scatter->at(0) * 1.0001, true);
+    EXPECT_TRUE(Form11->Chart()->Tip().startsWith(QStringLiteral("ニコン D70 ボディ 元箱付き 美品\n¥")));
+    // and keeps it when the mouse rests, which the chart's scene would answer with no tip.
+    QHelpEvent rest(QEvent::ToolTip, QPoint(5, 5), QPoint(5, 5));
+    QCoreApplication::sendEvent(Form11->Chart()->View()->viewport(), &rest);
+    EXPECT_TRUE(rest.isAccepted());
     ASSERT_TRUE(Form11->Chart()->SavePng(QStringLiteral("market.png")));
     EXPECT_FALSE(QImage(QStringLiteral("market.png")).isNull());
     History reopened;
