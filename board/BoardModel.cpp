@@ -206,7 +206,7 @@ QVariant BoardModel::data(const QModelIndex& index, int role) const
     return {};
 }
 
-void BoardModel::Regroup()
+bool BoardModel::Regroup()
 {
     // The groups follow the titles alone, and a sweep changes them one read at a time.
     const std::int64_t now = clock_();
@@ -220,7 +220,13 @@ void BoardModel::Regroup()
         groupOfRow_ = grouper_.Group(titles);
         groupedTitles_ = std::move(titles);
     }
-    groups_ = MarkCheapest(groupOfRow_, expected);
+    std::vector<GroupMark> groups = MarkCheapest(groupOfRow_, expected);
+    const bool changed = groups.size() != groups_.size()
+                         || !std::equal(groups.begin(), groups.end(), groups_.begin(), [](const GroupMark& a, const GroupMark& b) {
+                                return a.group == b.group && a.cheapest == b.cheapest;
+                            });
+    groups_ = std::move(groups);
+    return changed;
 }
 
 GroupMark BoardModel::GroupOf(int row) const
@@ -267,9 +273,8 @@ void BoardModel::RowsChanged()
 
 void BoardModel::RowsChanged(const std::vector<std::size_t>& rows)
 {
-    // A read may change a group's cheapest, or a title: every group row repaints.
-    Regroup();
-    if (rowCount() > 0)
+    // A read may change a group's cheapest, or a title: then every group row repaints.
+    if (Regroup() && rowCount() > 0)
         emit dataChanged(index(0, Group), index(rowCount() - 1, Group));
     for (std::size_t r : rows) {
         if (r < board_.Rows().size())

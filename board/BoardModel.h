@@ -49,7 +49,7 @@ private:
     std::function<std::int64_t()> clock_;
     std::vector<Look> looks_;
     // Listings of one model, found again whenever rows change.
-    void Regroup();
+    bool Regroup(); // whether any row's mark changed
     std::vector<GroupMark> groups_;
     std::vector<std::string> groupedTitles_; // the titles groupOfRow_ was made from
     std::vector<int> groupOfRow_;
