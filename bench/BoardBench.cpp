@@ -171,6 +171,7 @@ int main(int argc, char** argv)
     std::vector<std::pair<qint64, int>> gaps; // the long ones, with the reads done by then
     std::vector<qint64> all;
     std::vector<std::pair<qint64, std::string>> inLongest;
+    int longestAfter = 0;
     auto readsDone = [&] {
         int n = 0;
         for (const BoardRow& row : board.Rules().Rows())
@@ -184,8 +185,10 @@ int main(int argc, char** argv)
     QObject::connect(&ticks, &QTimer::timeout, [&] {
         const qint64 now = clock.nsecsElapsed();
         if (last) {
-            if (now - last > longest)
+            if (now - last > longest) {
                 inLongest = app.sinceTick;
+                longestAfter = readsDone();
+            }
             longest = std::max(longest, now - last);
             all.push_back(now - last);
             if (now - last > 16'000'000)
@@ -225,7 +228,7 @@ int main(int argc, char** argv)
     const double p99 = all.empty() ? 0 : double(all[all.size() * 99 / 100]) / 1e6;
     std::printf("(a) longest event-loop hold during the sweep: %.1f ms, 99th percentile %.2f ms (aim < 8 ms)\n",
                 double(longest) / 1e6, p99);
-    std::printf("    in it:");
+    std::printf("    it came after %d reads; in it:", longestAfter);
     for (const auto& [took, what] : inLongest)
         std::printf(" %s %.1f ms,", what.c_str(), double(took) / 1e6);
     std::printf("\n");

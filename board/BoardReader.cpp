@@ -163,7 +163,17 @@ void BoardReader::Cancel()
     http_->Cancel();
 }
 
-BoardFetch BoardReader::Fetch(const std::string& url, std::time_t now)
+BoardReading BoardDigest::Digest(WorkFile& page, const std::string& address, std::int64_t now, int keiko, bool store)
+{
+    try {
+        page.Publish();
+    } catch (const std::exception& e) {
+        return Failed(now, TransferReason(e.what()));
+    }
+    return Digest(page.Path(), address, now, keiko, store);
+}
+
+BoardFetch BoardReader::Fetch(const std::string& url, std::time_t now, bool publish)
 {
     cancelled_ = false;
     interrupted_ = false;
@@ -177,7 +187,7 @@ BoardFetch BoardReader::Fetch(const std::string& url, std::time_t now)
     try {
         fetch.page = std::make_unique<WorkFile>(workFile_);
         try {
-            fetch.page->Fetch(*http_, target.page, target.requestPath);
+            fetch.page->Fetch(*http_, target.page, target.requestPath, publish);
         } catch (const std::exception& e) {
             if (cancelled_) {
                 interrupted_ = true;

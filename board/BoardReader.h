@@ -29,6 +29,8 @@ public:
 
     // Never throws. address: the entry's, as a run records it.
     BoardReading Digest(const std::string& pagePath, const std::string& address, std::int64_t now, int keiko, bool store);
+    // A page fetched unpublished: it takes the work file's place first.
+    BoardReading Digest(WorkFile& page, const std::string& address, std::int64_t now, int keiko, bool store);
 
 private:
     bool HistoryUsable(bool store);
@@ -65,8 +67,10 @@ public:
     explicit BoardReader(std::string workFile);
     ~BoardReader();
 
-    // The request alone. Never throws; a failure is in failed.
-    BoardFetch Fetch(const std::string& url, std::time_t now);
+    // The request alone. Never throws; a failure is in failed. Unpublished,
+    // the page is left to take the work file's place where it is read: a
+    // rename waits on the disk, which a history being written keeps busy.
+    BoardFetch Fetch(const std::string& url, std::time_t now, bool publish = true);
 
     // Fetch and BoardDigest in one. record: into the history (the window
     // always; mirelo-forecast --board with --record).

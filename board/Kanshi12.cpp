@@ -329,7 +329,7 @@ void TForm12::Pump()
     reading_ = QString::fromStdString(Utf8FromSjis(board_.Rows()[*next].title));
     UpdateStatus();
     fetching_ = true;
-    BoardFetch fetch = reader_->Fetch(url, now);
+    BoardFetch fetch = reader_->Fetch(url, now, false);
     fetching_ = false;
     if (fetch.serviceTime)
         board_.LearnClock(clock_(), *fetch.serviceTime);
@@ -346,12 +346,12 @@ void TForm12::Pump()
     }
     // The service says whether the auction has ended: read at its time.
     const std::int64_t at = fetch.serviceTime.value_or(now);
-    // The worker removes the private download too: even that can take the disk some milliseconds.
+    // The worker publishes and removes the private download too: even that can take the disk some milliseconds.
     std::shared_ptr<WorkFile> page(std::move(fetch.page));
     QMetaObject::invokeMethod(
         workerContext_,
-        [this, digest = digest_.get(), page, address = fetch.address, at, keiko = StoredTendency(), replyEnd]() mutable {
-            const BoardReading reading = digest->Digest(page->Path(), address, at, keiko, true);
+        [this, digest = digest_.get(), page, address = fetch.address, at, replyEnd]() mutable {
+            const BoardReading reading = digest->Digest(*page, address, at, StoredTendency(), true);
             page.reset();
             QMetaObject::invokeMethod(this, [this, reading, replyEnd] { Digested(reading, replyEnd); },
                                       Qt::QueuedConnection);
@@ -416,7 +416,10 @@ void TForm12::UpdateStatus()
                                          : U("サービスの時計はこの PC より %1 秒遅れています").arg(-offset);
         text = text.isEmpty() ? clock : text + U("　｜ ") + clock;
     }
+    // The line keeps its size, so a new text never lays the window out
+    // again; on a narrow window the tooltip has the whole text.
     ui.Label1->setText(text);
+    ui.Label1->setToolTip(text);
 }
 
 void TForm12::ShowStatus(const QString& text)

@@ -140,14 +140,15 @@ void WorkFile::CreateDownload()
     throw Exception("Cannot create file \"" + pattern.string() + "\"");
 }
 
-void WorkFile::Fetch(TNMHTTP& http, const HttpAddress& target, const std::string& request)
+void WorkFile::Fetch(TNMHTTP& http, const HttpAddress& target, const std::string& request, bool publish)
 {
     RemoveStaleDownloads(fs::path(name_).parent_path());
     CreateDownload();
 
     PrepareGet(http, target, path_);
     http.Get(request);
-    Publish();
+    if (publish)
+        Publish();
 }
 
 // A copy goes in, not the download itself: the run keeps reading its own.

@@ -50,13 +50,14 @@ public:
     // The private file; empty before Fetch.
     const std::string& Path() const { return path_; }
 
-    // PrepareGet into a fresh private file, Get(request), then the finished
-    // download takes the work file's place in one step. Throws what they
-    // throw, or Exception when the folder refuses a file.
-    void Fetch(TNMHTTP& http, const HttpAddress& target, const std::string& request);
+    // PrepareGet into a fresh private file, Get(request), then (unless told
+    // to leave it for later) Publish. Throws what they throw, or Exception
+    // when the folder refuses a file.
+    void Fetch(TNMHTTP& http, const HttpAddress& target, const std::string& request, bool publish = true);
+    // The finished download takes the work file's place in one step.
+    void Publish();
 
 private:
-    void Publish();
     void CreateDownload();
 
     std::string name_;
