@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <numeric>
 
-
 std::vector<int> GroupTitles(const std::vector<std::string>& titles)
 {
     return TitleGrouper().Group(titles);
@@ -64,19 +63,19 @@ std::vector<int> TitleGrouper::Group(const std::vector<std::string>& titles)
         if (slot_.count(title))
             continue;
         const int added = static_cast<int>(known_.size());
-        Known facts;
-        facts.facts = ReadTitle(title);
-        if (!facts.facts.key.empty()) {
-            facts.self = TitleSimilarity(facts.facts, facts.facts) >= kSimilarityThreshold;
+        Known entry;
+        entry.facts = ReadTitle(title);
+        if (!entry.facts.key.empty()) {
+            entry.self = TitleSimilarity(entry.facts, entry.facts) >= kSimilarityThreshold;
             for (const auto& [other, s] : slot_) {
                 Known& known = known_[static_cast<std::size_t>(s)];
-                if (!known.facts.key.empty() && TitleSimilarity(known.facts, facts.facts) >= kSimilarityThreshold) {
+                if (!known.facts.key.empty() && TitleSimilarity(known.facts, entry.facts) >= kSimilarityThreshold) {
                     known.near.push_back(added);
-                    facts.near.push_back(s);
+                    entry.near.push_back(s);
                 }
             }
         }
-        known_.push_back(std::move(facts));
+        known_.push_back(std::move(entry));
         parent_.push_back(added);
         for (int other : known_.back().near)
             parent_[static_cast<std::size_t>(Root(other))] = Root(added);
