@@ -15,6 +15,7 @@
 struct GroupMark {
     int group = -1;        // 0, 1, ... in the order of each group's first row; -1: alone
     bool cheapest = false; // the group's lowest expected closing price
+    bool operator==(const GroupMark&) const = default;
 };
 
 struct GroupInput {

@@ -221,10 +221,7 @@ bool BoardModel::Regroup()
         groupedTitles_ = std::move(titles);
     }
     std::vector<GroupMark> groups = MarkCheapest(groupOfRow_, expected);
-    const bool changed = groups.size() != groups_.size()
-                         || !std::equal(groups.begin(), groups.end(), groups_.begin(), [](const GroupMark& a, const GroupMark& b) {
-                                return a.group == b.group && a.cheapest == b.cheapest;
-                            });
+    const bool changed = groups != groups_;
     groups_ = std::move(groups);
     return changed;
 }

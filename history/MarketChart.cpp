@@ -131,6 +131,7 @@ bool MarketChart::eventFilter(QObject* watched, QEvent* event)
 void MarketChart::Show(const std::optional<MarketOutlook>& outlook, const std::optional<ForecastSpread>& spread,
                        const std::optional<Running>& running)
 {
+    ShowTip({}); // the hovered point goes with the chart it was on
     auto* chart = new QChart;
     // Small type: the chart shares a small window with three tables.
     QFont small = font();
